@@ -1,0 +1,50 @@
+// The two Python classes and their instance layout.
+#pragma once
+
+#include <cstdint>
+
+#include "lib/ndarray.hpp"
+#include "python/borrow.hpp"
+
+namespace tarnex::py {
+
+// Instance of PyNDArray (E = double) or PyBoolArray (E = Bool): the object header, the
+// owned array, the borrow counter.
+template <class E>
+struct ArrayObject {
+    PyObject_HEAD
+    NDArray<E> array;
+    std::int64_t borrow;
+};
+
+using PyNDArray = ArrayObject<double>;
+using PyNDArrayBool = ArrayObject<Bool>;
+
+// The class objects, created on first use and kept for the life of the process.
+PyTypeObject* ndarray_type();
+PyTypeObject* bool_array_type();
+
+// The receiver of a method, borrowed for the rest of the call.
+template <class E>
+struct Receiver {
+    ArrayObject<E>* object;
+    Borrow borrow;
+    Receiver(PyObject* self, Borrow::Kind kind)
+        : object(reinterpret_cast<ArrayObject<E>*>(self)), borrow(self, object->borrow, kind) {}
+    const NDArray<E>& array() const { return object->array; }
+    NDArray<E>& array_mut() { return object->array; }
+};
+
+// An array argument: tested for its class, then borrowed shared for the rest of the call.
+template <class E>
+struct ArrayArg {
+    ArrayObject<E>* object;
+    Borrow borrow;
+    explicit ArrayArg(PyObject* obj);
+    const NDArray<E>& array() const { return object->array; }
+};
+
+// A new PyNDArray owning `array`. Failing to create the object is a core failure.
+PyObject* wrap(FloatArray&& array);
+
+}  // namespace tarnex::py

@@ -1,0 +1,179 @@
+#include "python/convert.hpp"
+
+#include <string>
+
+namespace tarnex::py {
+namespace {
+
+bool is_exact(PyObject* obj, PyTypeObject* type) { return Py_TYPE(obj) == type; }
+
+}  // namespace
+
+std::string type_qualname(PyObject* obj) {
+    Ref name(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__qualname__"));
+    bool ok = false;
+    std::string text;
+    if (name) text = to_utf8(name.get(), &ok);
+    if (!ok) {
+        PyErr_Clear();
+        return "<failed to extract type name>";
+    }
+    return text;
+}
+
+namespace {
+
+// The length of a sequence as a room hint; a failure only loses the hint. A length
+// reported by a user's __len__ may be wildly wrong, so at most 2^27 items (1 GiB of floats)
+// are reserved up front; longer sequences grow as they are read.
+std::uint64_t length_hint(PyObject* obj) {
+    const Py_ssize_t n = PySequence_Size(obj);
+    if (n < 0) {
+        (void)PythonError::fetch();
+        return 0;
+    }
+    constexpr std::uint64_t max_hint = std::uint64_t{1} << 27;
+    return static_cast<std::uint64_t>(n) < max_hint ? static_cast<std::uint64_t>(n) : max_hint;
+}
+
+// Converts every item of a sequence (not a string) with `item`, appending to `out`.
+// Exact lists and tuples are read by position, which is what their iterators do.
+template <class Out, class Item>
+void convert_sequence(PyObject* obj, Out& out, Item&& item) {
+    if (PyUnicode_Check(obj)) raise(PyExc_TypeError, "Can't extract `str` to `Vec`");
+    if (!PySequence_Check(obj)) raise_cannot_convert(obj, "Sequence");
+    const std::uint64_t hint = length_hint(obj);
+    if (hint != 0) out.grow_to(hint);
+
+    if (is_exact(obj, &PyList_Type)) {
+        for (Py_ssize_t i = 0; i < PyList_Size(obj); ++i) {
+            Ref element = Ref::borrowed(PyList_GetItem(obj, i));
+            out.push(item(element.get()));
+        }
+        return;
+    }
+    if (is_exact(obj, &PyTuple_Type)) {
+        const Py_ssize_t n = PyTuple_Size(obj);
+        for (Py_ssize_t i = 0; i < n; ++i) out.push(item(PyTuple_GetItem(obj, i)));
+        return;
+    }
+    Ref iterator(check(PyObject_GetIter(obj)));
+    while (true) {
+        Ref element(PyIter_Next(iterator.get()));
+        if (!element) {
+            if (PyErr_Occurred()) throw_python_error();
+            return;
+        }
+        out.push(item(element.get()));
+    }
+}
+
+template <class T>
+struct BufferSink {
+    Buffer<T>& buffer;
+    void grow_to(std::uint64_t n) {
+        if (n > buffer.capacity()) buffer.grow(n);
+    }
+    void push(T value) { buffer.push_back(value); }
+};
+
+struct ShapeSink {
+    Shape& shape;
+    void grow_to(std::uint64_t n) { shape.reserve(n); }
+    void push(std::uint64_t value) { shape.push_back(value); }
+};
+
+double float_item(PyObject* obj) {
+    const double v = PyFloat_AsDouble(obj);
+    if (v == -1.0 && PyErr_Occurred()) throw_python_error();
+    return v;
+}
+
+}  // namespace
+
+void raise_cannot_convert(PyObject* obj, const char* target) {
+    raise(PyExc_TypeError,
+          "'" + type_qualname(obj) + "' object cannot be converted to '" + target + "'");
+}
+
+void rethrow_for_argument(const char* name, const PythonError& error) {
+    if (error.type() != PyExc_TypeError) throw error;
+    bool ok = false;
+    std::string message = to_utf8(error.value(), &ok);
+    if (!ok) message = "<exception str() failed>";
+    Ref wrapped(PyObject_CallFunction(PyExc_TypeError, "s",
+                                      ("argument '" + std::string(name) + "': " + message).c_str()));
+    if (!wrapped) throw_python_error();
+    PyObject* cause = PyException_GetCause(error.value());  // new reference or null
+    if (cause != nullptr) PyException_SetCause(wrapped.get(), cause);  // steals it
+    throw PythonError(Ref::borrowed(PyExc_TypeError), std::move(wrapped), Ref());
+}
+
+double to_float(PyObject* obj) {
+    if (is_exact(obj, &PyFloat_Type)) return PyFloat_AsDouble(obj);
+    return float_item(obj);
+}
+
+std::uint64_t to_size(PyObject* obj) {
+    Ref index;
+    if (!PyLong_Check(obj)) {
+        index = Ref(check(PyNumber_Index(obj)));
+        obj = index.get();
+    }
+    const unsigned long long v = PyLong_AsUnsignedLongLong(obj);
+    if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) throw_python_error();
+    return v;
+}
+
+bool to_bool(PyObject* obj) {
+    if (is_exact(obj, &PyBool_Type)) return obj == Py_True;
+    PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(obj));
+    // numpy's boolean scalar converts through its type's __bool__.
+    Ref module(PyObject_GetAttrString(type, "__module__"));
+    Ref name(module ? PyObject_GetAttrString(type, "__name__") : nullptr);
+    bool numpy_bool = false;
+    if (name) {
+        bool ok_module = false, ok_name = false;
+        const std::string full = to_utf8(module.get(), &ok_module) + "." + to_utf8(name.get(), &ok_name);
+        numpy_bool = ok_module && ok_name && full == "numpy.bool_";
+    } else {
+        (void)PythonError::fetch();
+    }
+    if (!numpy_bool) raise_cannot_convert(obj, "PyBool");
+
+    Ref method(PyObject_GetAttrString(type, "__bool__"));
+    if (!method) {
+        const PythonError lookup = PythonError::fetch();
+        if (!PyErr_GivenExceptionMatches(lookup.type(), PyExc_AttributeError)) throw lookup;
+        raise(PyExc_TypeError, "object of type '" + to_utf8(type) +
+                                   "' does not define a '__bool__' conversion");
+    }
+    Ref result(check(PyObject_CallFunctionObjArgs(method.get(), obj, nullptr)));
+    if (!is_exact(result.get(), &PyBool_Type)) raise_cannot_convert(result.get(), "PyBool");
+    return result.get() == Py_True;
+}
+
+Shape to_size_list(PyObject* obj) {
+    Shape out;
+    ShapeSink sink{out};
+    convert_sequence(obj, sink, [](PyObject* item) { return to_size(item); });
+    return out;
+}
+
+Buffer<double> to_float_list(PyObject* obj) {
+    Buffer<double> out;
+    BufferSink<double> sink{out};
+    convert_sequence(obj, sink, [](PyObject* item) {
+        return is_exact(item, &PyFloat_Type) ? PyFloat_AsDouble(item) : float_item(item);
+    });
+    return out;
+}
+
+Buffer<Bool> to_bool_list(PyObject* obj) {
+    Buffer<Bool> out;
+    BufferSink<Bool> sink{out};
+    convert_sequence(obj, sink, [](PyObject* item) { return static_cast<Bool>(to_bool(item)); });
+    return out;
+}
+
+}  // namespace tarnex::py

@@ -1,0 +1,44 @@
+// What every PyNDArray method is written with: the guard, argument matching, receiver and
+// argument borrows, conversions and result wrapping. A method reads
+//
+//     PyObject* method_scale(PyObject* self, PyObject* args, PyObject* kwargs) {
+//         return guarded([&] {
+//             static const char* const params[] = {"scalar"};
+//             auto [scalar_arg] = match_method("scale", params, args, kwargs);
+//             Receiver<double> receiver(self, Borrow::Kind::shared);
+//             const double scalar = argument("scalar", [&] { return to_float(scalar_arg); });
+//             return wrap(scale(receiver.array(), scalar));
+//         });
+//     }
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "python/arguments.hpp"
+#include "python/classes.hpp"
+#include "python/convert.hpp"
+#include "python/guard.hpp"
+
+namespace tarnex::py {
+
+// Matches the arguments of the PyNDArray method `function` against `names`.
+template <std::size_t N>
+std::array<PyObject*, N> match_method(const char* function, const char* const (&names)[N],
+                                      PyObject* args, PyObject* kwargs) {
+    std::array<PyObject*, N> slots;
+    match_arguments({"PyNDArray", function, names, N}, args, kwargs, slots.data());
+    return slots;
+}
+
+inline PyObject* wrap(double value) { return check(PyFloat_FromDouble(value)); }
+inline PyObject* wrap(std::uint64_t value) { return check(PyLong_FromUnsignedLongLong(value)); }
+inline PyObject* none() { Py_RETURN_NONE; }
+
+// The method table of PyNDArray, in registration order.
+extern PyMethodDef ndarray_methods[];
+
+// shape() of PyNDArray (shared with PyBoolArray's).
+PyObject* method_shape(PyObject* self, PyObject* unused);
+
+}  // namespace tarnex::py

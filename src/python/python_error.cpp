@@ -1,0 +1,77 @@
+#include "python/python_error.hpp"
+
+#include <cstdio>
+
+#include "lib/failure.hpp"
+#include "python/panic_exception.hpp"
+
+namespace tarnex::py {
+
+std::string to_utf8(PyObject* obj, bool* ok) {
+    if (ok != nullptr) *ok = false;
+    Ref text(PyObject_Str(obj));
+    if (!text) {
+        PyErr_Clear();
+        return {};
+    }
+    Ref bytes(PyUnicode_AsEncodedString(text.get(), "utf-8", "surrogatepass"));
+    if (!bytes) {
+        PyErr_Clear();
+        return {};
+    }
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_AsStringAndSize(bytes.get(), &data, &size) != 0) {
+        PyErr_Clear();
+        return {};
+    }
+    if (ok != nullptr) *ok = true;
+    return std::string(data, static_cast<std::size_t>(size));
+}
+
+PythonError PythonError::fetch() {
+    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    if (type == nullptr) {
+        Py_XDECREF(value);
+        Py_XDECREF(traceback);
+        PyErr_SetString(PyExc_SystemError, "attempted to fetch exception but none was set");
+        PyErr_Fetch(&type, &value, &traceback);
+    }
+    PyErr_NormalizeException(&type, &value, &traceback);
+    if (traceback != nullptr && value != nullptr) PyException_SetTraceback(value, traceback);
+
+    PyObject* panic = panic_exception_type_if_created();
+    if (panic != nullptr && type == panic) {
+        bool ok = false;
+        std::string message = value != nullptr ? to_utf8(value, &ok) : std::string();
+        if (!ok) message = "Unwrapped panic from Python code";
+        std::fputs("--- PyO3 is resuming a panic after fetching a PanicException from Python. ---\n"
+                   "Python stack trace below:\n",
+                   stderr);
+        std::fflush(stderr);
+        PyErr_Restore(type, value, traceback);
+        PyErr_PrintEx(0);
+        fail_quietly(std::move(message));
+    }
+    return PythonError(Ref(type), Ref(value), Ref(traceback));
+}
+
+void PythonError::restore() const noexcept {
+    PyObject* type = type_.get();
+    PyObject* value = value_.get();
+    PyObject* traceback = traceback_.get();
+    Py_XINCREF(type);
+    Py_XINCREF(value);
+    Py_XINCREF(traceback);
+    PyErr_Restore(type, value, traceback);
+}
+
+void throw_python_error() { throw PythonError::fetch(); }
+
+void raise(PyObject* type, const std::string& message) {
+    PyErr_SetString(type, message.c_str());
+    throw_python_error();
+}
+
+}  // namespace tarnex::py

@@ -1,0 +1,48 @@
+// A Python exception carried through C++ code as a C++ exception.
+#pragma once
+
+#include <exception>
+#include <string>
+
+#include "python/pyref.hpp"
+
+namespace tarnex::py {
+
+class PythonError : public std::exception {
+public:
+    PythonError(Ref type, Ref value, Ref traceback) noexcept
+        : type_(std::move(type)), value_(std::move(value)), traceback_(std::move(traceback)) {}
+
+    // Takes the interpreter's current exception. With none set this is a SystemError.
+    // A PanicException coming back out of Python code is not an ordinary error: the
+    // interpreter prints it and the call is abandoned as a core failure with its message.
+    static PythonError fetch();
+
+    const char* what() const noexcept override { return "Python exception"; }
+    PyObject* type() const noexcept { return type_.get(); }
+    PyObject* value() const noexcept { return value_.get(); }
+
+    // Makes this the interpreter's current exception again.
+    void restore() const noexcept;
+
+private:
+    Ref type_, value_, traceback_;
+};
+
+// Fetches the current exception and throws it.
+[[noreturn]] void throw_python_error();
+
+// Sets `type(message)` and throws it.
+[[noreturn]] void raise(PyObject* type, const std::string& message);
+
+// Returns `obj`, or throws the current exception when it is null (the result of a failed
+// interpreter call).
+inline PyObject* check(PyObject* obj) {
+    if (obj == nullptr) throw_python_error();
+    return obj;
+}
+
+// str(obj) as UTF-8; nullopt-like empty result with `ok` false when str() fails.
+std::string to_utf8(PyObject* obj, bool* ok = nullptr);
+
+}  // namespace tarnex::py

@@ -40,12 +40,12 @@ std::uint64_t length_hint(PyObject* obj) {
 // Exact lists and tuples are read by position, which is what their iterators do.
 template <class Out, class Item>
 void convert_sequence(PyObject* obj, Out& out, Item&& item) {
-    if (PyUnicode_Check(obj)) raise(PyExc_TypeError, "Can't extract `str` to `Vec`");
-    if (!PySequence_Check(obj)) raise_cannot_convert(obj, "Sequence");
-    const std::uint64_t hint = length_hint(obj);
-    if (hint != 0) out.grow_to(hint);
-
+    // Exact lists and tuples are strings of neither kind and always sequences; they are
+    // read by position, which is what their iterators do (a list's length is read again
+    // at every step, so code run by an item's conversion that changes the list is seen
+    // exactly as iteration would see it).
     if (is_exact(obj, &PyList_Type)) {
+        out.grow_to(static_cast<std::uint64_t>(PyList_Size(obj)));
         for (Py_ssize_t i = 0; i < PyList_Size(obj); ++i) {
             Ref element = Ref::borrowed(PyList_GetItem(obj, i));
             out.push(item(element.get()));
@@ -54,9 +54,14 @@ void convert_sequence(PyObject* obj, Out& out, Item&& item) {
     }
     if (is_exact(obj, &PyTuple_Type)) {
         const Py_ssize_t n = PyTuple_Size(obj);
+        out.grow_to(static_cast<std::uint64_t>(n));
         for (Py_ssize_t i = 0; i < n; ++i) out.push(item(PyTuple_GetItem(obj, i)));
         return;
     }
+    if (PyUnicode_Check(obj)) raise(PyExc_TypeError, "Can't extract `str` to `Vec`");
+    if (!PySequence_Check(obj)) raise_cannot_convert(obj, "Sequence");
+    const std::uint64_t hint = length_hint(obj);
+    if (hint != 0) out.grow_to(hint);
     Ref iterator(check(PyObject_GetIter(obj)));
     while (true) {
         Ref element(PyIter_Next(iterator.get()));
@@ -81,6 +86,12 @@ struct ShapeSink {
     Shape& shape;
     void grow_to(std::uint64_t n) { shape.reserve(n); }
     void push(std::uint64_t value) { shape.push_back(value); }
+};
+
+struct SmallSizeSink {
+    SmallSizeList& list;
+    void grow_to(std::uint64_t) {}
+    void push(std::uint64_t value) { list.push_back(value); }
 };
 
 double float_item(PyObject* obj) {
@@ -116,7 +127,7 @@ double to_float(PyObject* obj) {
 
 std::uint64_t to_size(PyObject* obj) {
     Ref index;
-    if (!PyLong_Check(obj)) {
+    if (!is_exact(obj, &PyLong_Type) && !PyLong_Check(obj)) {
         index = Ref(check(PyNumber_Index(obj)));
         obj = index.get();
     }
@@ -158,6 +169,11 @@ Shape to_size_list(PyObject* obj) {
     ShapeSink sink{out};
     convert_sequence(obj, sink, [](PyObject* item) { return to_size(item); });
     return out;
+}
+
+void to_size_list(PyObject* obj, SmallSizeList& out) {
+    SmallSizeSink sink{out};
+    convert_sequence(obj, sink, [](PyObject* item) { return to_size(item); });
 }
 
 Buffer<double> to_float_list(PyObject* obj) {

@@ -10,8 +10,9 @@ PyObject* method_get(PyObject* self, PyObject* args, PyObject* kwargs) {
         static const char* const params[] = {"index"};
         auto [index_arg] = match_method("get", params, args, kwargs);
         Receiver<double> receiver(self, Borrow::Kind::shared);
-        const Shape index = argument("index", [&] { return to_size_list(index_arg); });
-        return wrap(receiver.array().get(index));
+        SmallSizeList index;
+        argument("index", [&] { to_size_list(index_arg, index); });
+        return wrap(receiver.array().get(index.data(), index.size()));
     });
 }
 

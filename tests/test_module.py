@@ -1,0 +1,119 @@
+"""The module object and the two classes as Python sees them."""
+
+import ctypes
+import gc
+import sys
+import weakref
+
+import pytest
+import tarnex
+from tarnex import PyBoolArray, PyNDArray
+
+CLASSES = [PyNDArray, PyBoolArray]
+METHOD_ORDER = [
+    "get", "shape", "sum", "mean", "relu", "sigmoid", "softmax", "transpose", "argmax",
+    "scale", "add", "mul", "matmul", "matmul_blas", "boolean_mask", "masked_fill", "where_",
+    "fancy_index", "slice_row", "slice_col", "slice_range", "reshape", "gather", "set_slice",
+    "cumsum",
+]
+
+
+def instance(cls):
+    return cls([1.0, 2.0], [2]) if cls is PyNDArray else cls([True, False], [2])
+
+
+def test_module_attributes():
+    assert tarnex.__all__ == ["PyNDArray", "PyBoolArray"]
+    assert tarnex.__doc__ == ""
+    assert [n for n in dir(tarnex) if not n.startswith("_")] == ["PyBoolArray", "PyNDArray"]
+
+
+@pytest.mark.parametrize("cls", CLASSES)
+def test_class_identity(cls):
+    name = "PyNDArray" if cls is PyNDArray else "PyBoolArray"
+    assert (cls.__module__, cls.__name__, cls.__qualname__) == ("builtins", name, name)
+    assert cls.__bases__ == (object,)
+    assert cls.__doc__ == ""
+
+
+@pytest.mark.skipif(sys.version_info < (3, 10), reason="heap types drop the signature before 3.10")
+@pytest.mark.parametrize("cls", CLASSES)
+def test_class_text_signature(cls):
+    assert cls.__text_signature__ == "(data, shape)"
+
+
+def test_method_signatures_and_order():
+    signatures = {"get": "($self, index)", "shape": "($self)", "sum": "($self)",
+                  "mean": "($self)", "argmax": "($self)"}
+    for name, signature in signatures.items():
+        method = getattr(PyNDArray, name)
+        assert (method.__text_signature__, method.__doc__) == (signature, None)
+    # The class dictionary keeps the registration order.
+    present = [k for k in vars(PyNDArray) if not k.startswith("__")]
+    assert present == [m for m in METHOD_ORDER if m in present]
+    assert [k for k in vars(PyBoolArray) if not k.startswith("__")] == ["shape"]
+    assert PyBoolArray.shape.__text_signature__ == "($self)"
+
+
+def test_bool_array_has_only_shape():
+    b = instance(PyBoolArray)
+    with pytest.raises(AttributeError):
+        b.sum()
+
+
+@pytest.mark.parametrize("cls", CLASSES)
+def test_no_subclassing(cls):
+    with pytest.raises(TypeError):
+        type("Derived", (cls,), {})
+
+
+@pytest.mark.parametrize("cls", CLASSES)
+def test_instances_are_closed_records(cls):
+    obj = instance(cls)
+    with pytest.raises(AttributeError):
+        obj.extra = 1
+    with pytest.raises(AttributeError):
+        obj.shape = 1
+    with pytest.raises(TypeError):
+        weakref.ref(obj)
+    assert not hasattr(obj, "__dict__")
+    assert not gc.is_tracked(obj)
+    # Identity equality and hashing, no length or item access.
+    other = instance(cls)
+    assert obj == obj and obj != other and hash(obj) != hash(other)
+    with pytest.raises(TypeError):
+        len(obj)
+    with pytest.raises(TypeError):
+        obj[0]
+
+
+def test_inherited_initialiser_has_no_effect():
+    a = PyNDArray([1.0, 2.0], [2])
+    assert a.__init__([5.0], [1]) is None
+    assert a.shape() == [2] and a.get([1]) == 2.0
+
+
+@pytest.mark.parametrize("cls", CLASSES)
+@pytest.mark.parametrize("shape", [[2, 3], [], [0], [1, 1, 1, 2]])
+def test_shape_returns_a_fresh_copy(cls, shape):
+    n = 1
+    for extent in shape:
+        n *= extent
+    obj = cls([True] * n, shape)
+    first = obj.shape()
+    assert first == shape and all(type(e) is int for e in first)
+    first.append(99)
+    assert obj.shape() == shape
+    assert obj.shape() is not obj.shape()
+
+
+def test_second_initialisation_is_refused():
+    init = ctypes.PyDLL(tarnex.__file__).PyInit_tarnex
+    init.restype = ctypes.py_object
+    with pytest.raises(ImportError) as info:
+        init()
+    assert str(info.value) == (
+        "PyO3 modules compiled for CPython 3.8 or older may only be initialized once per "
+        "interpreter process")
+    # The module already imported is unaffected.
+    assert tarnex.PyNDArray([1.0], [1]).sum() == 1.0

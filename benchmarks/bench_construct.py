@@ -15,9 +15,10 @@ def main():
                     lambda: np.array(values))]
     a = tarnex.PyNDArray(values, [1000, 1000])
     b = np.array(values).reshape(1000, 1000)
-    idx = [123, 456]
-    rows.append(compare("a.get([i, j])", lambda: a.get(idx), lambda: b[123, 456]))
-    rows.append(compare("a.get([i, j]) vs a[i, j] from list", lambda: a.get(idx),
+    i, j = 123, 456
+    rows.append(compare("a.get([i, j]) vs a[i, j]", lambda: a.get([i, j]), lambda: b[i, j]))
+    idx = [i, j]
+    rows.append(compare("a.get(idx) vs a[tuple(idx)]", lambda: a.get(idx),
                         lambda: b[tuple(idx)]))
     print_table(rows, "construction and element access")
 

@@ -38,24 +38,34 @@ std::uint64_t length_hint(PyObject* obj) {
 
 // Converts every item of a sequence (not a string) with `item`, appending to `out`.
 // Exact lists and tuples are read by position, which is what their iterators do.
-template <class Out, class Item>
-void convert_sequence(PyObject* obj, Out& out, Item&& item) {
+// Converting an item of a built-in type (`plain` returns true) runs no Python code, so it
+// needs neither a reference of its own nor a fresh look at the list's length.
+template <class Out, class Plain, class Item>
+void convert_sequence(PyObject* obj, Out& out, Plain&& plain, Item&& item) {
     // Exact lists and tuples are strings of neither kind and always sequences; they are
     // read by position, which is what their iterators do (a list's length is read again
-    // at every step, so code run by an item's conversion that changes the list is seen
-    // exactly as iteration would see it).
+    // after any item whose conversion ran Python code, so a change to the list made by
+    // that code is seen exactly as iteration would see it).
     if (is_exact(obj, &PyList_Type)) {
-        out.grow_to(static_cast<std::uint64_t>(PyList_Size(obj)));
-        for (Py_ssize_t i = 0; i < PyList_Size(obj); ++i) {
-            Ref element = Ref::borrowed(PyList_GetItem(obj, i));
-            out.push(item(element.get()));
+        Py_ssize_t n = PyList_Size(obj);
+        out.grow_to(static_cast<std::uint64_t>(n));
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            PyObject* element = PyList_GetItem(obj, i);
+            if (!plain(element, out)) {
+                Ref held = Ref::borrowed(element);
+                out.push(item(element));
+                n = PyList_Size(obj);
+            }
         }
         return;
     }
     if (is_exact(obj, &PyTuple_Type)) {
         const Py_ssize_t n = PyTuple_Size(obj);
         out.grow_to(static_cast<std::uint64_t>(n));
-        for (Py_ssize_t i = 0; i < n; ++i) out.push(item(PyTuple_GetItem(obj, i)));
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            PyObject* element = PyTuple_GetItem(obj, i);
+            if (!plain(element, out)) out.push(item(element));
+        }
         return;
     }
     if (PyUnicode_Check(obj)) raise(PyExc_TypeError, "Can't extract `str` to `Vec`");
@@ -69,7 +79,7 @@ void convert_sequence(PyObject* obj, Out& out, Item&& item) {
             if (PyErr_Occurred()) throw_python_error();
             return;
         }
-        out.push(item(element.get()));
+        if (!plain(element.get(), out)) out.push(item(element.get()));
     }
 }
 
@@ -93,6 +103,32 @@ struct SmallSizeSink {
     void grow_to(std::uint64_t) {}
     void push(std::uint64_t value) { list.push_back(value); }
 };
+
+// Items of built-in types, converted without running Python code.
+template <class Out>
+bool plain_size(PyObject* obj, Out& out) {
+    if (!is_exact(obj, &PyLong_Type)) return false;
+    const unsigned long long v = PyLong_AsUnsignedLongLong(obj);
+    if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) throw_python_error();
+    out.push(v);
+    return true;
+}
+
+template <class Out>
+bool plain_float(PyObject* obj, Out& out) {
+    if (is_exact(obj, &PyFloat_Type)) {
+        out.push(PyFloat_AsDouble(obj));
+        return true;
+    }
+    return false;
+}
+
+template <class Out>
+bool plain_bool(PyObject* obj, Out& out) {
+    if (!is_exact(obj, &PyBool_Type)) return false;
+    out.push(obj == Py_True);
+    return true;
+}
 
 double float_item(PyObject* obj) {
     const double v = PyFloat_AsDouble(obj);
@@ -167,28 +203,27 @@ bool to_bool(PyObject* obj) {
 Shape to_size_list(PyObject* obj) {
     Shape out;
     ShapeSink sink{out};
-    convert_sequence(obj, sink, [](PyObject* item) { return to_size(item); });
+    convert_sequence(obj, sink, plain_size<ShapeSink>, to_size);
     return out;
 }
 
 void to_size_list(PyObject* obj, SmallSizeList& out) {
     SmallSizeSink sink{out};
-    convert_sequence(obj, sink, [](PyObject* item) { return to_size(item); });
+    convert_sequence(obj, sink, plain_size<SmallSizeSink>, to_size);
 }
 
 Buffer<double> to_float_list(PyObject* obj) {
     Buffer<double> out;
     BufferSink<double> sink{out};
-    convert_sequence(obj, sink, [](PyObject* item) {
-        return is_exact(item, &PyFloat_Type) ? PyFloat_AsDouble(item) : float_item(item);
-    });
+    convert_sequence(obj, sink, plain_float<BufferSink<double>>, float_item);
     return out;
 }
 
 Buffer<Bool> to_bool_list(PyObject* obj) {
     Buffer<Bool> out;
     BufferSink<Bool> sink{out};
-    convert_sequence(obj, sink, [](PyObject* item) { return static_cast<Bool>(to_bool(item)); });
+    convert_sequence(obj, sink, plain_bool<BufferSink<Bool>>,
+                     [](PyObject* item) { return static_cast<Bool>(to_bool(item)); });
     return out;
 }
 

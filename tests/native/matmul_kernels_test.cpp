@@ -1,0 +1,114 @@
+// Every matrix-product kernel this CPU can run, against the sums written out one by one.
+// Python only reaches the widest kernels; this holds the others to the same bits, NaN
+// payloads included.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "lib/matmul_tiles.hpp"
+
+namespace {
+
+using tarnex::TileKernel;
+
+// b's NaN wins in a * b and the accumulator's in acc + product, as the kernels promise.
+double times(double a, double b) { return std::isnan(a) && std::isnan(b) ? b : a * b; }
+double plus(double acc, double product) {
+    return std::isnan(acc) && std::isnan(product) ? acc : acc + product;
+}
+
+std::vector<double> reference(const std::vector<double>& a, const std::vector<double>& b,
+                              std::uint64_t m, std::uint64_t k, std::uint64_t n) {
+    std::vector<double> c(m * n);
+    for (std::uint64_t i = 0; i < m; ++i) {
+        for (std::uint64_t j = 0; j < n; ++j) {
+            double acc = 0.0;
+            for (std::uint64_t p = 0; p < k; ++p) {
+                acc = plus(acc, times(a[i * k + p], b[p * n + j]));
+            }
+            c[i * n + j] = acc;
+        }
+    }
+    return c;
+}
+
+double from_bits(std::uint64_t u) {
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
+}
+
+std::vector<double> random_values(std::mt19937_64& rng, std::uint64_t count) {
+    const double specials[] = {
+        from_bits(0x7FF8000000001234), from_bits(0xFFF8000000000042),
+        std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+        -0.0, 5e-324, 1e308, -1e308,
+    };
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    std::vector<double> out(count);
+    for (double& x : out) {
+        const std::uint64_t pick = rng() % 16;
+        x = pick < std::size(specials) ? specials[pick] : uniform(rng);
+    }
+    return out;
+}
+
+struct Named {
+    const char* name;
+    TileKernel kernel;
+};
+
+std::vector<Named> runnable_kernels() {
+    std::vector<Named> out{{"baseline", tarnex::tile_kernel_baseline()}};
+    if (__builtin_cpu_supports("avx2")) out.push_back({"avx2", tarnex::tile_kernel_avx2()});
+    if (__builtin_cpu_supports("avx512f")) {
+        out.push_back({"avx512", tarnex::tile_kernel_avx512()});
+    }
+    return out;
+}
+
+class EveryKernel : public testing::TestWithParam<std::tuple<int, int, int>> {};
+
+TEST_P(EveryKernel, SameBitsAsSequentialSums) {
+    const auto [m, k, n] = GetParam();
+    std::mt19937_64 rng(m * 1000003 + k * 1009 + n);
+    const std::vector<double> a = random_values(rng, m * k);
+    const std::vector<double> b = random_values(rng, k * n);
+    const std::vector<double> expected = reference(a, b, m, k, n);
+    for (const Named& named : runnable_kernels()) {
+        std::vector<double> c(m * n, 12345.0);
+        tarnex::multiply_blocked(a.data(), b.data(), c.data(), m, k, n, named.kernel);
+        EXPECT_EQ(0, std::memcmp(c.data(), expected.data(), c.size() * sizeof(double)))
+            << named.name << " kernel, " << m << "x" << k << " times " << k << "x" << n;
+    }
+    const bool narrow = static_cast<std::uint64_t>(n) <= tarnex::narrow_max_cols;
+    if (narrow && __builtin_cpu_supports("avx512f")) {
+        std::vector<double> c(m * n, 12345.0);
+        tarnex::multiply_narrow_avx512(a.data(), b.data(), c.data(), m, k, n);
+        EXPECT_EQ(0, std::memcmp(c.data(), expected.data(), c.size() * sizeof(double)))
+            << "narrow kernel, " << m << "x" << k << " times " << k << "x" << n;
+    }
+}
+
+// Heights and widths around every kernel's tile, with and without packing of b (one row
+// tile or several), depths of one and several blocks, and results of several column blocks.
+INSTANTIATE_TEST_SUITE_P(Shapes, EveryKernel,
+                         testing::Values(std::make_tuple(1, 1, 1), std::make_tuple(1, 5, 3),
+                                         std::make_tuple(2, 3, 4), std::make_tuple(3, 5, 7),
+                                         std::make_tuple(4, 300, 13), std::make_tuple(5, 257, 9),
+                                         std::make_tuple(6, 1, 32), std::make_tuple(7, 13, 9),
+                                         std::make_tuple(9, 24, 31), std::make_tuple(13, 37, 70),
+                                         std::make_tuple(40, 3, 1), std::make_tuple(2, 600, 70),
+                                         std::make_tuple(8, 520, 300),
+                                         std::make_tuple(31, 257, 65), std::make_tuple(17, 9, 2),
+                                         std::make_tuple(8, 16, 4), std::make_tuple(25, 31, 3),
+                                         std::make_tuple(9, 7, 1)));
+
+}  // namespace

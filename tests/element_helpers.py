@@ -1,0 +1,56 @@
+"""Reading arrays element by element and building test data with awkward float values."""
+
+import itertools
+import math
+import random
+import struct
+
+import numpy as np
+from tarnex import PyBoolArray, PyNDArray
+
+# Values whose bits a copy must keep: signed zeros, infinities, a subnormal and NaNs with
+# distinct payloads and signs.
+SPECIAL = [
+    -0.0, 0.0, math.inf, -math.inf, 5e-324, -1.7976931348623157e308,
+    struct.unpack("<d", struct.pack("<Q", 0x7FF8000000000123))[0],
+    struct.unpack("<d", struct.pack("<Q", 0xFFF4000000000001))[0],
+]
+
+
+def values(a):
+    """Every element of a in row-major order, read through get."""
+    shape = a.shape()
+    return [a.get(list(index)) for index in itertools.product(*(range(n) for n in shape))]
+
+
+def raw(xs):
+    """The IEEE-754 bytes of a sequence of floats."""
+    return struct.pack(f"<{len(xs)}d", *xs)
+
+
+def same(a, expected):
+    """a has the shape and, bit for bit, the elements of the numpy array `expected`."""
+    expected = np.array(expected, dtype=np.float64, order="C")
+    return a.shape() == list(expected.shape) and raw(values(a)) == expected.tobytes()
+
+
+def counting(shape):
+    """0.0, 1.0, ... in the given shape, as a tarnex array and a numpy array."""
+    data = [float(i) for i in range(math.prod(shape))]
+    return PyNDArray(data, shape), np.array(data, dtype=np.float64).reshape(shape)
+
+
+def mixed(shape, seed):
+    """Random values with the special ones sprinkled in, as tarnex and numpy arrays."""
+    rng = random.Random(seed)
+    n = math.prod(shape)
+    data = [rng.choice(SPECIAL) if rng.random() < 0.2 else rng.uniform(-1e3, 1e3)
+            for _ in range(n)]
+    return PyNDArray(data, shape), np.frombuffer(raw(data), dtype=np.float64).reshape(shape)
+
+
+def bool_mask(shape, seed, density=0.5):
+    """A random mask as a tarnex and a numpy boolean array."""
+    rng = random.Random(seed)
+    data = [rng.random() < density for _ in range(math.prod(shape))]
+    return PyBoolArray(data, shape), np.array(data, dtype=bool).reshape(shape)

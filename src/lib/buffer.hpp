@@ -19,6 +19,9 @@ inline constexpr std::uint64_t max_allocation_bytes = (std::uint64_t{1} << 63) -
 // Fails with "capacity overflow" when `count` elements of `size` bytes exceed the limit.
 void check_capacity(std::uint64_t count, std::uint64_t size);
 
+// Asks for huge pages behind a large fresh block (4 MiB or more).
+void advise_huge_pages(void* data, std::uint64_t bytes) noexcept;
+
 // Raw allocation behind every buffer: malloc, or calloc when `zeroed`. Throws
 // AllocationFailure with the byte count when the allocator refuses.
 void* allocate_bytes(std::uint64_t bytes, bool zeroed);

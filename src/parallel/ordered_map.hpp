@@ -1,0 +1,103 @@
+// The ordered parallel map: a kernel applied position by position over one input range,
+// or over two ranges side by side, into an output range the caller has allocated.
+// The range is cut into contiguous pieces that pool workers compute in place; every
+// output position depends only on the input at that position, so the result is the same
+// for any number of threads and any cut.
+//
+// A kernel is given whole pieces, so that its loop can be vectorised:
+//   one operand:  void(const double* in, double* out, std::uint64_t len)
+//   two operands: void(const double* a, const double* b, double* out, std::uint64_t len)
+// It must write out[0, len) from the inputs at the same positions and nothing else.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#include "parallel/global_pool.hpp"
+#include "parallel/piece_plan.hpp"
+#include "parallel/pool.hpp"
+
+namespace tarnex::parallel {
+
+namespace detail {
+
+template <class Kernel>
+struct UnaryJob {
+    const double* in;
+    double* out;
+    const PiecePlan* plan;
+    Kernel* kernel;
+
+    static void run(void* self, std::uint64_t piece) {
+        const auto& job = *static_cast<const UnaryJob*>(self);
+        const std::uint64_t b = job.plan->begin(piece);
+        const std::uint64_t e = job.plan->begin(piece + 1);
+        if (e > b) (*job.kernel)(job.in + b, job.out + b, e - b);
+    }
+};
+
+template <class Kernel>
+struct BinaryJob {
+    const double* a;
+    const double* b;
+    double* out;
+    const PiecePlan* plan;
+    Kernel* kernel;
+
+    static void run(void* self, std::uint64_t piece) {
+        const auto& job = *static_cast<const BinaryJob*>(self);
+        const std::uint64_t b = job.plan->begin(piece);
+        const std::uint64_t e = job.plan->begin(piece + 1);
+        if (e > b) (*job.kernel)(job.a + b, job.b + b, job.out + b, e - b);
+    }
+};
+
+inline bool run_here(std::uint64_t n) { return n < inline_cutoff || Pool::on_worker_thread(); }
+
+}  // namespace detail
+
+// out[i] = kernel over in[i] for i < n, on `pool`. `out` has room for n elements.
+// Returns after every piece is done; rethrows a failure of a piece.
+template <class Kernel>
+void ordered_map(Pool& pool, const double* in, std::uint64_t n, double* out, Kernel kernel) {
+    if (detail::run_here(n)) {
+        if (n != 0) kernel(in, out, n);
+        return;
+    }
+    const PiecePlan plan(n, pool.thread_count(), out);
+    detail::UnaryJob<Kernel> job{in, out, &plan, &kernel};
+    pool.run(plan.pieces(), plan.helpers(pool.thread_count()), &detail::UnaryJob<Kernel>::run,
+             &job);
+}
+
+// out[i] = kernel over a[i], b[i] for i < n = min(na, nb), on `pool`; positions of the
+// longer input at or beyond n are not read. `out` has room for n elements. Returns n.
+template <class Kernel>
+std::uint64_t ordered_map(Pool& pool, const double* a, std::uint64_t na, const double* b,
+                          std::uint64_t nb, double* out, Kernel kernel) {
+    const std::uint64_t n = std::min(na, nb);
+    if (detail::run_here(n)) {
+        if (n != 0) kernel(a, b, out, n);
+        return n;
+    }
+    const PiecePlan plan(n, pool.thread_count(), out);
+    detail::BinaryJob<Kernel> job{a, b, out, &plan, &kernel};
+    pool.run(plan.pieces(), plan.helpers(pool.thread_count()), &detail::BinaryJob<Kernel>::run,
+             &job);
+    return n;
+}
+
+// The same on the process-wide pool, which is started first if it is not running (even
+// when n is 0); throws PoolStartFailure if it cannot be.
+template <class Kernel>
+void ordered_map(const double* in, std::uint64_t n, double* out, Kernel kernel) {
+    ordered_map(global_pool(), in, n, out, kernel);
+}
+
+template <class Kernel>
+std::uint64_t ordered_map(const double* a, std::uint64_t na, const double* b, std::uint64_t nb,
+                          double* out, Kernel kernel) {
+    return ordered_map(global_pool(), a, na, b, nb, out, kernel);
+}
+
+}  // namespace tarnex::parallel

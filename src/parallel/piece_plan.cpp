@@ -1,0 +1,32 @@
+#include "parallel/piece_plan.hpp"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace tarnex::parallel {
+
+namespace {
+constexpr std::uint64_t per_line = 64 / sizeof(double);
+}
+
+PiecePlan::PiecePlan(std::uint64_t n, std::uint64_t threads, const double* out) noexcept
+    : n_(n) {
+    const std::uint64_t most = threads > UINT64_MAX / pieces_per_thread
+                                   ? UINT64_MAX
+                                   : threads * pieces_per_thread;
+    pieces_ = std::max<std::uint64_t>(1, std::min(most, n / min_piece));
+    const auto address = reinterpret_cast<std::uintptr_t>(out);
+    line_start_ = address % sizeof(double) == 0 ? ((64 - address % 64) % 64) / sizeof(double) : 0;
+}
+
+std::uint64_t PiecePlan::begin(std::uint64_t p) const noexcept {
+    if (p == 0) return 0;
+    if (p >= pieces_) return n_;
+    const auto even = static_cast<std::uint64_t>(static_cast<unsigned __int128>(n_) * p / pieces_);
+    // Round up to the next line start; never past n.
+    std::uint64_t at = line_start_;
+    if (even > at) at += (even - at + per_line - 1) / per_line * per_line;
+    return std::min(at, n_);
+}
+
+}  // namespace tarnex::parallel

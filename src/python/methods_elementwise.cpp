@@ -1,0 +1,56 @@
+#include "python/methods_elementwise.hpp"
+
+#include "lib/activations.hpp"
+#include "lib/elementwise.hpp"
+#include "python/method_support.hpp"
+
+namespace tarnex::py {
+namespace {
+
+// The methods without parameters: borrow the receiver, run `operation`, wrap the result.
+template <FloatArray (*operation)(const FloatArray&)>
+PyObject* unary(PyObject* self) {
+    return guarded([&] {
+        Receiver<double> receiver(self, Borrow::Kind::shared);
+        return wrap(operation(receiver.array()));
+    });
+}
+
+// add and mul: one float-array parameter `other`.
+template <FloatArray (*operation)(const FloatArray&, const FloatArray&)>
+PyObject* with_other(const char* name, PyObject* self, PyObject* args, PyObject* kwargs) {
+    return guarded([&] {
+        static const char* const params[] = {"other"};
+        auto [other_arg] = match_method(name, params, args, kwargs);
+        Receiver<double> receiver(self, Borrow::Kind::shared);
+        ArrayArg<double> other = argument("other", [&] { return ArrayArg<double>(other_arg); });
+        return wrap(operation(receiver.array(), other.array()));
+    });
+}
+
+}  // namespace
+
+PyObject* method_relu(PyObject* self, PyObject*) { return unary<relu>(self); }
+PyObject* method_sigmoid(PyObject* self, PyObject*) { return unary<sigmoid>(self); }
+PyObject* method_softmax(PyObject* self, PyObject*) { return unary<softmax>(self); }
+PyObject* method_cumsum(PyObject* self, PyObject*) { return unary<cumsum>(self); }
+
+PyObject* method_scale(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return guarded([&] {
+        static const char* const params[] = {"scalar"};
+        auto [scalar_arg] = match_method("scale", params, args, kwargs);
+        Receiver<double> receiver(self, Borrow::Kind::shared);
+        const double scalar = argument("scalar", [&] { return to_float(scalar_arg); });
+        return wrap(scale(receiver.array(), scalar));
+    });
+}
+
+PyObject* method_add(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return with_other<add>("add", self, args, kwargs);
+}
+
+PyObject* method_mul(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return with_other<mul>("mul", self, args, kwargs);
+}
+
+}  // namespace tarnex::py

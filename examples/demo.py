@@ -38,12 +38,11 @@ def main():
               + ", ".join(f"{v:.6f}" for v in values))
 
     # Data cleaning: replace sentinel readings by the mean of the valid ones.
-    readings = tarnex.PyNDArray([3.5, -999.0, 4.25, 5.0, -999.0, 4.75], [2, 3])
-    invalid = tarnex.PyBoolArray([r == -999.0 for r in
-                                  [3.5, -999.0, 4.25, 5.0, -999.0, 4.75]], [2, 3])
-    valid = readings.boolean_mask(tarnex.PyBoolArray(
-        [not readings.get([i, j]) == -999.0 for i in range(2) for j in range(3)], [2, 3]))
-    readings.masked_fill(invalid, valid.mean())
+    raw = [3.5, -999.0, 4.25, 5.0, -999.0, 4.75]
+    readings = tarnex.PyNDArray(raw, [2, 3])
+    invalid = tarnex.PyBoolArray([r == -999.0 for r in raw], [2, 3])
+    valid = tarnex.PyBoolArray([r != -999.0 for r in raw], [2, 3])
+    readings.masked_fill(invalid, readings.boolean_mask(valid).mean())
     print("cleaned:", [readings.get([i, j]) for i in range(2) for j in range(3)])
     print("column sums:", [readings.slice_col(j).sum() for j in range(3)])
     print("running total:", [readings.cumsum().get([k]) for k in range(6)])

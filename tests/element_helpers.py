@@ -54,3 +54,16 @@ def bool_mask(shape, seed, density=0.5):
     rng = random.Random(seed)
     data = [rng.random() < density for _ in range(math.prod(shape))]
     return PyBoolArray(data, shape), np.array(data, dtype=bool).reshape(shape)
+
+
+# The messages of the axis and range checks shared by slicing and slab writes.
+def axis_message(axis, ndim):
+    return f"axis {axis} is out of bounds for NDArray with {ndim} dimensions"
+
+
+def range_message(start, end):
+    return f"invalid range: start {start} must be less than end {end}"
+
+
+def end_message(end, axis, extent):
+    return f"range end {end} is out of bounds for axis {axis} with shape {extent}"

@@ -5,22 +5,11 @@ import math
 import numpy as np
 import pytest
 from conftest import panic_message
-from element_helpers import SPECIAL, bool_mask, counting, mixed, raw, same, values
+from element_helpers import (SPECIAL, axis_message, bool_mask, counting, end_message, mixed,
+                             range_message, raw, same, values)
 from tarnex import PyBoolArray, PyNDArray
 
 U64_MAX = 2**64 - 1
-
-
-def axis_message(axis, ndim):
-    return f"axis {axis} is out of bounds for NDArray with {ndim} dimensions"
-
-
-def range_message(start, end):
-    return f"invalid range: start {start} must be less than end {end}"
-
-
-def end_message(end, axis, extent):
-    return f"range end {end} is out of bounds for axis {axis} with shape {extent}"
 
 
 def mask_message(mask_shape, shape):

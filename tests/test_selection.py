@@ -5,14 +5,10 @@ import math
 import numpy as np
 import pytest
 from conftest import bits, panic_message
-from element_helpers import bool_mask, counting, mixed, same, values
+from element_helpers import axis_message, bool_mask, counting, mixed, same, values
 from tarnex import PyBoolArray, PyNDArray
 
 U64_MAX = 2**64 - 1
-
-
-def axis_message(axis, ndim):
-    return f"axis {axis} is out of bounds for NDArray with {ndim} dimensions"
 
 
 def index_message(index, axis, extent):

@@ -2,7 +2,8 @@
 
 import pytest
 from conftest import panic_message
-from element_helpers import counting, mixed, same, values
+from element_helpers import (axis_message, counting, end_message, mixed, range_message,
+                             same, values)
 from tarnex import PyNDArray
 
 U64_MAX = 2**64 - 1
@@ -14,18 +15,6 @@ def mismatch(length, shape, expected):
 
 def out_of_bounds(dim, index, extent):
     return f"index out of bounds for dimension {dim}: index {index}, shape {extent}"
-
-
-def axis_message(axis, ndim):
-    return f"axis {axis} is out of bounds for NDArray with {ndim} dimensions"
-
-
-def range_message(start, end):
-    return f"invalid range: start {start} must be less than end {end}"
-
-
-def end_message(end, axis, extent):
-    return f"range end {end} is out of bounds for axis {axis} with shape {extent}"
 
 
 # ------------------------------------------------------------------ reshape

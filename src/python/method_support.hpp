@@ -35,6 +35,20 @@ inline PyObject* wrap(double value) { return check(PyFloat_FromDouble(value)); }
 inline PyObject* wrap(std::uint64_t value) { return check(PyLong_FromUnsignedLongLong(value)); }
 inline PyObject* none() { Py_RETURN_NONE; }
 
+// A method taking one float-array parameter `other`: borrows the receiver, then `other`,
+// both shared (so the receiver may be passed as `other`), and wraps operation's result.
+template <FloatArray (*operation)(const FloatArray&, const FloatArray&)>
+PyObject* method_with_other(const char* function, PyObject* self, PyObject* args,
+                            PyObject* kwargs) {
+    return guarded([&] {
+        static const char* const params[] = {"other"};
+        auto [other_arg] = match_method(function, params, args, kwargs);
+        Receiver<double> receiver(self, Borrow::Kind::shared);
+        ArrayArg<double> other = argument("other", [&] { return ArrayArg<double>(other_arg); });
+        return wrap(operation(receiver.array(), other.array()));
+    });
+}
+
 // The method table of PyNDArray, in registration order.
 extern PyMethodDef ndarray_methods[];
 

@@ -16,18 +16,6 @@ PyObject* unary(PyObject* self) {
     });
 }
 
-// add and mul: one float-array parameter `other`.
-template <FloatArray (*operation)(const FloatArray&, const FloatArray&)>
-PyObject* with_other(const char* name, PyObject* self, PyObject* args, PyObject* kwargs) {
-    return guarded([&] {
-        static const char* const params[] = {"other"};
-        auto [other_arg] = match_method(name, params, args, kwargs);
-        Receiver<double> receiver(self, Borrow::Kind::shared);
-        ArrayArg<double> other = argument("other", [&] { return ArrayArg<double>(other_arg); });
-        return wrap(operation(receiver.array(), other.array()));
-    });
-}
-
 }  // namespace
 
 PyObject* method_relu(PyObject* self, PyObject*) { return unary<relu>(self); }
@@ -46,11 +34,11 @@ PyObject* method_scale(PyObject* self, PyObject* args, PyObject* kwargs) {
 }
 
 PyObject* method_add(PyObject* self, PyObject* args, PyObject* kwargs) {
-    return with_other<add>("add", self, args, kwargs);
+    return method_with_other<add>("add", self, args, kwargs);
 }
 
 PyObject* method_mul(PyObject* self, PyObject* args, PyObject* kwargs) {
-    return with_other<mul>("mul", self, args, kwargs);
+    return method_with_other<mul>("mul", self, args, kwargs);
 }
 
 }  // namespace tarnex::py

@@ -263,3 +263,13 @@ def test_list_mutated_during_conversion_reads_like_iteration(mutate):
     expected = [float(x) for x in live_list(mutate)]
     a = PyNDArray(live_list(mutate), [len(expected)])
     assert [a.get([i]) for i in range(len(expected))] == expected
+
+
+def test_wrapped_message_keeps_every_character():
+    class Odd:
+        def __float__(self):
+            raise TypeError("bad\x00tail \udcff")
+
+    with pytest.raises(TypeError) as info:
+        tarnex.PyNDArray([Odd()], [1])
+    assert str(info.value) == "argument 'data': bad\x00tail \udcff"

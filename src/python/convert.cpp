@@ -145,12 +145,8 @@ void raise_cannot_convert(PyObject* obj, const char* target) {
 
 void rethrow_for_argument(const char* name, const PythonError& error) {
     if (error.type() != PyExc_TypeError) throw error;
-    bool ok = false;
-    std::string message = to_utf8(error.value(), &ok);
-    if (!ok) message = "<exception str() failed>";
-    Ref wrapped(PyObject_CallFunction(PyExc_TypeError, "s",
-                                      ("argument '" + std::string(name) + "': " + message).c_str()));
-    if (!wrapped) throw_python_error();
+    Ref message(check(PyUnicode_FromFormat("argument '%s': %S", name, error.value())));
+    Ref wrapped(check(PyObject_CallFunctionObjArgs(PyExc_TypeError, message.get(), nullptr)));
     PyObject* cause = PyException_GetCause(error.value());  // new reference or null
     if (cause != nullptr) PyException_SetCause(wrapped.get(), cause);  // steals it
     throw PythonError(Ref::borrowed(PyExc_TypeError), std::move(wrapped), Ref());

@@ -37,7 +37,7 @@ def test_panic_exception_type():
     assert type(info.value) is cls
 
 
-REPORT = r"\nthread '{name}' \({tid}\) panicked at src/lib/\w+\.cpp:\d+:\d+:\n{message}\n"
+REPORT = r"\nthread '{name}' \({tid}\) panicked at src/lib/[\w/]+\.cpp:\d+:\d+:\n{message}\n"
 NOTE = r"note: [^\n]*TARNEX_BACKTRACE[^\n]*\n"
 
 TWO_FAILURES = """

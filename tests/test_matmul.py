@@ -200,7 +200,7 @@ def test_failure_report_on_stderr(capfd):
     a = PyNDArray([1.0] * 6, [2, 3])
     panic_message(a.matmul, a)
     err = capfd.readouterr().err
-    assert "panicked at src/lib/matmul.cpp:" in err
+    assert "panicked at src/lib/matmul/matmul.cpp:" in err
     assert "shape mismatch for matmul: self.shape[1] (3) must equal other.shape[0] (2)" in err
 
 

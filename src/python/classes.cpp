@@ -66,7 +66,7 @@ template <class E>
 PyObject* shape_method(PyObject* self, PyObject*) {
     return guarded([&]() -> PyObject* {
         Receiver<E> receiver(self, Borrow::Kind::shared);
-        const Shape& shape = receiver.array().shape;
+        const Shape& shape = receiver.array().shape();
         Ref list(check(PyList_New(static_cast<Py_ssize_t>(shape.size()))));
         for (std::size_t i = 0; i < shape.size(); ++i) {
             PyObject* extent = check(PyLong_FromUnsignedLongLong(shape[i]));

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "lib/ndarray.hpp"
+#include "lib/record/ndarray.hpp"
 #include "python/borrow.hpp"
 
 namespace tarnex::py {

@@ -98,11 +98,6 @@ struct ShapeSink {
     void push(std::uint64_t value) { shape.push_back(value); }
 };
 
-struct SmallSizeSink {
-    SmallSizeList& list;
-    void grow_to(std::uint64_t) {}
-    void push(std::uint64_t value) { list.push_back(value); }
-};
 
 // Items of built-in types, converted without running Python code.
 template <class Out>
@@ -203,10 +198,6 @@ Shape to_size_list(PyObject* obj) {
     return out;
 }
 
-void to_size_list(PyObject* obj, SmallSizeList& out) {
-    SmallSizeSink sink{out};
-    convert_sequence(obj, sink, plain_size<SmallSizeSink>, to_size);
-}
 
 Buffer<double> to_float_list(PyObject* obj) {
     Buffer<double> out;

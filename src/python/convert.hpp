@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "lib/ndarray.hpp"
+#include "lib/record/ndarray.hpp"
 #include "python/python_error.hpp"
 
 namespace tarnex::py {
@@ -16,28 +16,6 @@ double to_float(PyObject* obj);
 std::uint64_t to_size(PyObject* obj);
 Shape to_size_list(PyObject* obj);
 
-// A size list kept on the stack while short: element indices, converted on every read.
-class SmallSizeList {
-public:
-    void push_back(std::uint64_t value) {
-        if (heap_.empty() && size_ < inline_capacity) {
-            inline_[size_++] = value;
-            return;
-        }
-        if (heap_.empty()) heap_.assign(inline_, inline_ + size_);
-        heap_.push_back(value);
-        ++size_;
-    }
-    const std::uint64_t* data() const noexcept { return heap_.empty() ? inline_ : heap_.data(); }
-    std::uint64_t size() const noexcept { return size_; }
-
-private:
-    static constexpr std::uint64_t inline_capacity = 8;
-    std::uint64_t inline_[inline_capacity];
-    Shape heap_;
-    std::uint64_t size_ = 0;
-};
-void to_size_list(PyObject* obj, SmallSizeList& out);
 Buffer<double> to_float_list(PyObject* obj);
 Buffer<Bool> to_bool_list(PyObject* obj);
 bool to_bool(PyObject* obj);

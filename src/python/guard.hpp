@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "lib/failure.hpp"
+#include "lib/record/failure.hpp"
 #include "python/panic_exception.hpp"
 #include "python/python_error.hpp"
 

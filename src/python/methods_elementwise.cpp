@@ -1,7 +1,7 @@
 #include "python/methods_elementwise.hpp"
 
-#include "lib/activations.hpp"
-#include "lib/elementwise.hpp"
+#include "lib/elementwise/activations.hpp"
+#include "lib/elementwise/elementwise.hpp"
 #include "python/method_support.hpp"
 
 namespace tarnex::py {

@@ -1,6 +1,6 @@
 #include "python/methods_matmul.hpp"
 
-#include "lib/matmul.hpp"
+#include "lib/matmul/matmul.hpp"
 #include "python/method_support.hpp"
 
 namespace tarnex::py {

@@ -1,6 +1,6 @@
 #include "python/methods_reductions.hpp"
 
-#include "lib/reductions.hpp"
+#include "lib/reductions/reductions.hpp"
 #include "python/method_support.hpp"
 
 namespace tarnex::py {
@@ -10,9 +10,8 @@ PyObject* method_get(PyObject* self, PyObject* args, PyObject* kwargs) {
         static const char* const params[] = {"index"};
         auto [index_arg] = match_method("get", params, args, kwargs);
         Receiver<double> receiver(self, Borrow::Kind::shared);
-        SmallSizeList index;
-        argument("index", [&] { to_size_list(index_arg, index); });
-        return wrap(receiver.array().get(index.data(), index.size()));
+        const Shape index = argument("index", [&] { return to_size_list(index_arg); });
+        return wrap(receiver.array().get(index));
     });
 }
 

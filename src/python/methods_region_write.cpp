@@ -2,7 +2,7 @@
 // while it is being written.
 #include "python/methods_region_write.hpp"
 
-#include "lib/region_write.hpp"
+#include "lib/selection/region_write.hpp"
 #include "python/method_support.hpp"
 
 namespace tarnex::py {

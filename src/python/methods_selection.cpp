@@ -1,6 +1,6 @@
 #include "python/methods_selection.hpp"
 
-#include "lib/selection.hpp"
+#include "lib/selection/selection.hpp"
 #include "python/method_support.hpp"
 
 namespace tarnex::py {

@@ -2,7 +2,7 @@
 // never outlives the receiver's borrow.
 #include "python/methods_views.hpp"
 
-#include "lib/view.hpp"
+#include "lib/views/view.hpp"
 #include "python/method_support.hpp"
 
 namespace tarnex::py {

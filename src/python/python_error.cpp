@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "lib/failure.hpp"
+#include "lib/record/failure.hpp"
 #include "python/panic_exception.hpp"
 
 namespace tarnex::py {

@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "lib/matmul_tiles.hpp"
+#include "lib/matmul/tiles.hpp"
 
 namespace {
 

@@ -1,0 +1,30 @@
+// The instruction-set level the kernels run at: the one place that knows the CPU.
+//
+// Every kernel family keeps one implementation per level, compiled from one generic body,
+// and takes the one for `active_isa()`. All of them give the same bits; the level only
+// changes speed. A build can cap the level (CMake option TARNEX_ISA), so that a test build
+// runs every kernel on a lower path; a released build always detects.
+#pragma once
+
+namespace tarnex::cpu {
+
+enum class Isa : int {
+    baseline = 0,  // any x86-64 (SSE2)
+    avx2 = 1,      // AVX2
+    avx512 = 2,    // AVX-512 Foundation
+};
+
+// The widest level this CPU (and the operating system, which must save the wider
+// registers) supports.
+Isa detected_isa() noexcept;
+
+// The highest level this build allows: `avx512` unless the build was pinned lower.
+Isa build_cap() noexcept;
+
+// The level the kernels use: the lower of the two, fixed once per process.
+Isa active_isa() noexcept;
+
+// "baseline", "avx2" or "avx512".
+const char* isa_name(Isa isa) noexcept;
+
+}  // namespace tarnex::cpu

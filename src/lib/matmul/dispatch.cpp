@@ -1,0 +1,34 @@
+// Picks the kernels of the active instruction-set level, once per process.
+#include "lib/cpu/isa.hpp"
+#include "lib/matmul/tiles.hpp"
+
+namespace tarnex {
+namespace {
+
+struct Choice {
+    TileKernel tiles;
+    bool narrow;
+};
+
+Choice choose() {
+    switch (cpu::active_isa()) {
+        case cpu::Isa::avx512: return {avx512::tile_kernel(), true};
+        case cpu::Isa::avx2: return {avx2::tile_kernel(), false};
+        case cpu::Isa::baseline: break;
+    }
+    return {baseline::tile_kernel(), false};
+}
+
+}  // namespace
+
+void multiply_matrices(const double* a, const double* b, double* c, std::uint64_t m,
+                       std::uint64_t k, std::uint64_t n) {
+    static const Choice choice = choose();
+    if (choice.narrow && n <= narrow_max_cols) {
+        avx512::multiply_narrow(a, b, c, m, k, n);
+    } else {
+        multiply_blocked(a, b, c, m, k, n, choice.tiles);
+    }
+}
+
+}  // namespace tarnex

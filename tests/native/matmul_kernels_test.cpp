@@ -1,6 +1,6 @@
 // Every matrix-product kernel this CPU can run, against the sums written out one by one.
-// Python only reaches the widest kernels; this holds the others to the same bits, NaN
-// payloads included.
+// Python only reaches the kernels of the level its build runs at; this holds every level to
+// the same bits, NaN payloads included.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "lib/matmul/tiles.hpp"
+#include "native/levels.hpp"
 
 namespace {
 
@@ -66,10 +67,10 @@ struct Named {
 };
 
 std::vector<Named> runnable_kernels() {
-    std::vector<Named> out{{"baseline", tarnex::tile_kernel_baseline()}};
-    if (__builtin_cpu_supports("avx2")) out.push_back({"avx2", tarnex::tile_kernel_avx2()});
-    if (__builtin_cpu_supports("avx512f")) {
-        out.push_back({"avx512", tarnex::tile_kernel_avx512()});
+    std::vector<Named> out{{"baseline", tarnex::baseline::tile_kernel()}};
+    if (levels::runs(tarnex::cpu::Isa::avx2)) out.push_back({"avx2", tarnex::avx2::tile_kernel()});
+    if (levels::runs(tarnex::cpu::Isa::avx512)) {
+        out.push_back({"avx512", tarnex::avx512::tile_kernel()});
     }
     return out;
 }
@@ -89,9 +90,9 @@ TEST_P(EveryKernel, SameBitsAsSequentialSums) {
             << named.name << " kernel, " << m << "x" << k << " times " << k << "x" << n;
     }
     const bool narrow = static_cast<std::uint64_t>(n) <= tarnex::narrow_max_cols;
-    if (narrow && __builtin_cpu_supports("avx512f")) {
+    if (narrow && levels::runs(tarnex::cpu::Isa::avx512)) {
         std::vector<double> c(m * n, 12345.0);
-        tarnex::multiply_narrow_avx512(a.data(), b.data(), c.data(), m, k, n);
+        tarnex::avx512::multiply_narrow(a.data(), b.data(), c.data(), m, k, n);
         EXPECT_EQ(0, std::memcmp(c.data(), expected.data(), c.size() * sizeof(double)))
             << "narrow kernel, " << m << "x" << k << " times " << k << "x" << n;
     }

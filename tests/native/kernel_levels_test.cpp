@@ -1,0 +1,174 @@
+// The element-wise, mask and transpose kernels of every level this CPU can run, against
+// plain loops over the same inputs: the same bits, lengths around every vector width.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "lib/elementwise/kernels.hpp"
+#include "lib/selection/mask_kernels.hpp"
+#include "lib/views/transpose.hpp"
+#include "native/levels.hpp"
+
+namespace {
+
+using tarnex::Bool;
+using tarnex::cpu::Isa;
+
+double from_bits(std::uint64_t u) {
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
+}
+
+std::vector<double> values(std::uint64_t n, std::uint64_t seed) {
+    const double specials[] = {from_bits(0x7FF8000000001234), from_bits(0xFFF0000000000042),
+                               std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(), -0.0, 0.0, 5e-324};
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> uniform(-10.0, 10.0);
+    std::vector<double> out(n);
+    for (double& x : out) {
+        const std::uint64_t pick = rng() % 12;
+        x = pick < std::size(specials) ? specials[pick] : uniform(rng);
+    }
+    return out;
+}
+
+// Mask bytes: mostly 0 and 1, some other non-zero bytes (which also mean true).
+std::vector<Bool> mask(std::uint64_t n, std::uint64_t seed) {
+    std::mt19937_64 rng(seed);
+    std::vector<Bool> out(n);
+    for (Bool& b : out) {
+        const std::uint64_t r = rng() % 8;
+        b = static_cast<Bool>(r < 3 ? 0 : r < 7 ? 1 : 0x80);
+    }
+    return out;
+}
+
+bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * 8) == 0);
+}
+
+struct Level {
+    Isa isa;
+    const tarnex::ElementwiseKernels* elementwise;
+    const tarnex::MaskKernels* masks;
+    tarnex::TransposeCopy transpose;
+};
+
+std::vector<Level> runnable_levels() {
+    std::vector<Level> out;
+    out.push_back({Isa::baseline, &tarnex::baseline::elementwise_kernels,
+                   &tarnex::baseline::mask_kernels, tarnex::baseline::transpose_copy});
+    if (levels::runs(Isa::avx2)) {
+        out.push_back({Isa::avx2, &tarnex::avx2::elementwise_kernels, &tarnex::avx2::mask_kernels,
+                       tarnex::avx2::transpose_copy});
+    }
+    if (levels::runs(Isa::avx512)) {
+        out.push_back({Isa::avx512, &tarnex::avx512::elementwise_kernels,
+                       &tarnex::avx512::mask_kernels, tarnex::avx512::transpose_copy});
+    }
+    return out;
+}
+
+class EveryLength : public testing::TestWithParam<std::uint64_t> {};
+
+TEST_P(EveryLength, ElementwiseKernels) {
+    const std::uint64_t n = GetParam();
+    const std::vector<double> a = values(n, 1 + n), b = values(n, 2 + n);
+    std::vector<double> sum(n), product(n), scaled(n), rectified(n), divided = a;
+    for (std::uint64_t i = 0; i < n; ++i) {
+        sum[i] = a[i] + b[i];
+        product[i] = a[i] * b[i];
+        scaled[i] = a[i] * -1.5;
+        rectified[i] = a[i] > 0.0 ? a[i] : 0.0;
+        divided[i] = a[i] / 3.0;
+    }
+    for (const Level& level : runnable_levels()) {
+        const auto& k = *level.elementwise;
+        std::vector<double> out(n, 7.0);
+        k.add(a.data(), b.data(), out.data(), n);
+        EXPECT_TRUE(same_bits(out, sum)) << tarnex::cpu::isa_name(level.isa) << " add, n=" << n;
+        k.mul(a.data(), b.data(), out.data(), n);
+        EXPECT_TRUE(same_bits(out, product)) << tarnex::cpu::isa_name(level.isa) << " mul";
+        k.scale(a.data(), -1.5, out.data(), n);
+        EXPECT_TRUE(same_bits(out, scaled)) << tarnex::cpu::isa_name(level.isa) << " scale";
+        k.relu(a.data(), out.data(), n);
+        EXPECT_TRUE(same_bits(out, rectified)) << tarnex::cpu::isa_name(level.isa) << " relu";
+        out = a;
+        k.divide_in_place(out.data(), n, 3.0);
+        EXPECT_TRUE(same_bits(out, divided)) << tarnex::cpu::isa_name(level.isa) << " divide";
+    }
+}
+
+TEST_P(EveryLength, MaskKernels) {
+    const std::uint64_t n = GetParam();
+    const std::vector<double> a = values(n, 3 + n), b = values(n, 4 + n);
+    const std::vector<Bool> m = mask(n, 5 + n);
+    std::vector<double> filled = a, kept, chosen(n);
+    for (std::uint64_t i = 0; i < n; ++i) {
+        if (m[i] != 0) filled[i] = -2.5;
+        if (m[i] != 0) kept.push_back(a[i]);
+        chosen[i] = m[i] != 0 ? a[i] : b[i];
+    }
+    for (const Level& level : runnable_levels()) {
+        const auto& k = *level.masks;
+        const char* name = tarnex::cpu::isa_name(level.isa);
+        std::vector<double> out(n, 0.0);
+        k.fill_run(out.data(), n, 4.0);
+        EXPECT_TRUE(same_bits(out, std::vector<double>(n, 4.0))) << name << " fill_run, n=" << n;
+        out = a;
+        k.fill_selected(out.data(), m.data(), n, -2.5);
+        EXPECT_TRUE(same_bits(out, filled)) << name << " fill_selected, n=" << n;
+        EXPECT_EQ(k.count_selected(m.data(), n), kept.size()) << name << " count_selected";
+        // One guard element after the room for the kept ones must stay untouched.
+        std::vector<double> packed(kept.size() + 1, 99.0);
+        k.compress_selected(a.data(), m.data(), n, packed.data());
+        EXPECT_EQ(packed.back(), 99.0) << name << " compress_selected wrote past its room";
+        packed.pop_back();
+        EXPECT_TRUE(same_bits(packed, kept)) << name << " compress_selected, n=" << n;
+        k.choose_elements(m.data(), a.data(), b.data(), n, out.data());
+        EXPECT_TRUE(same_bits(out, chosen)) << name << " choose_elements, n=" << n;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, EveryLength,
+                         testing::Values(0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 100, 1001));
+
+// Matrices around the tile widths (2, 4, 8) and the cache block (64), read from lines of
+// a longer stride, as the view copy passes them.
+class EveryMatrix : public testing::TestWithParam<std::pair<std::uint64_t, std::uint64_t>> {};
+
+TEST_P(EveryMatrix, TransposeCopies) {
+    const auto [rows, cols] = GetParam();
+    const std::uint64_t stride = rows + 3;
+    const std::vector<double> src = values(cols * stride, rows * 131 + cols);
+    std::vector<double> expected(rows * cols);
+    for (std::uint64_t i = 0; i < rows; ++i) {
+        for (std::uint64_t j = 0; j < cols; ++j) expected[i * cols + j] = src[j * stride + i];
+    }
+    for (const Level& level : runnable_levels()) {
+        std::vector<double> out(rows * cols, 1.0);
+        level.transpose(src.data(), stride, rows, cols, out.data());
+        EXPECT_TRUE(same_bits(out, expected))
+            << tarnex::cpu::isa_name(level.isa) << " transpose " << rows << "x" << cols;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, EveryMatrix,
+                         testing::Values(std::pair{1ul, 1ul}, std::pair{2ul, 3ul},
+                                         std::pair{8ul, 8ul}, std::pair{9ul, 7ul},
+                                         std::pair{64ul, 64ul}, std::pair{65ul, 130ul},
+                                         std::pair{200ul, 17ul}, std::pair{3ul, 300ul}));
+
+TEST(ActiveLevel, IsTheDetectedOneCappedByTheBuild) {
+    const int detected = static_cast<int>(tarnex::cpu::detected_isa());
+    const int cap = static_cast<int>(tarnex::cpu::build_cap());
+    EXPECT_EQ(static_cast<int>(tarnex::cpu::active_isa()), detected < cap ? detected : cap);
+}
+
+}  // namespace

@@ -1,6 +1,8 @@
 """The training example run as a user runs it: in a fresh interpreter, from the command line."""
 
+import importlib.util
 import os
+import random
 import re
 import subprocess
 import sys
@@ -95,3 +97,38 @@ def test_plot_writes_a_png(tmp_path):
     assert run.returncode == 0, run.stderr
     assert target.read_bytes().startswith(b"\x89PNG\r\n\x1a\n")
     assert run.stdout.rstrip().endswith(f"wrote {target}")
+
+
+def load(relative_path, name):
+    path = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                        relative_path)
+    spec = importlib.util.spec_from_file_location(name, path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+@pytest.mark.parametrize("hidden", [[32], [32, 32], [8, 8, 8]])
+def test_network_trains_like_the_same_network_in_numpy(hidden):
+    # The numpy version of the network starts from the same weights and batch order; after
+    # two epochs every parameter and the loss must agree to rounding. A wrong gradient, bias
+    # or softmax in the tarnex version would make them drift apart at once.
+    np = pytest.importorskip("numpy")
+    twin = load(os.path.join("benchmarks", "train_numpy.py"), "train_numpy_under_test")
+    example = twin.example
+    rows, labels = example.make_spirals(example.SEED)
+    x, one_hot = example.to_arrays(rows, labels)
+    nx, n_one_hot = np.array(rows), np.eye(example.CLASSES)[labels]
+    sizes = [example.FEATURES, *hidden, example.CLASSES]
+    ours, theirs = (m(sizes, random.Random(5)) for m in (example.Model, twin.Model))
+    ours_rng, theirs_rng = random.Random(6), random.Random(6)
+    for rate in (0.05, 0.02):
+        example.train_epoch(ours, x, one_hot, 30, rate, 0.9, ours_rng)
+        twin.train_epoch(theirs, nx, n_one_hot, 30, rate, 0.9, theirs_rng)
+    for mine, other in zip(ours.dense, theirs.dense):
+        weights, bias = (np.array(example.read_values(p)) for p in mine.parameters())
+        np.testing.assert_allclose(weights, other.weights.ravel(), rtol=1e-9, atol=1e-12)
+        np.testing.assert_allclose(bias, other.bias.ravel(), rtol=1e-9, atol=1e-12)
+    loss, accuracy = example.evaluate(ours, x, one_hot, labels)
+    twin_loss, twin_accuracy = twin.evaluate(theirs, nx, n_one_hot, np.array(labels))
+    assert loss == pytest.approx(twin_loss, rel=1e-9) and accuracy == twin_accuracy

@@ -3,8 +3,10 @@
 A multilayer perceptron (two hidden ReLU layers, softmax cross-entropy, mini-batch SGD with
 momentum) learns three interleaved spirals. The data set is made here from a fixed seed: 2-D
 spiral points lifted to 12 features by fixed random sine projections. The forward pass, the
-backward pass and the weight updates are all tarnex operations; Python only drives the loops,
-makes the data, and reads back the few numbers it prints.
+backward pass and the weight updates are all tarnex operations. Python drives the loops,
+makes the data, reads back what it prints (the loss's logarithms are taken in Python, as
+tarnex has none) and builds the ReLU masks from values it reads back, as tarnex has no
+comparison.
 
 tarnex has no subtraction, division, broadcasting or comparison, so the code spells them out:
 a - b is a.add(b.scale(-1.0)), a bias row is repeated down the batch with gather, each row's
@@ -44,8 +46,9 @@ DEFAULT_EPOCHS = 40
 
 
 # ---------------------------------------------------------------------------------------------
-# Reading values back and building masks. These are the only two places that visit elements
-# one by one from Python.
+# Reading an array back into Python, and a mask made from an array's values: the two places
+# that visit elements one by one from Python, to be replaced by bulk read-back and
+# comparisons once tarnex has them.
 
 def read_values(a: PyNDArray) -> List[float]:
     """The elements of a one- or two-dimensional array in row-major order."""

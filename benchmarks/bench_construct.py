@@ -1,27 +1,44 @@
-"""Array construction from a Python list and single-element reads, against numpy."""
+"""Array construction from Python lists and single-element reads, against numpy."""
+from __future__ import annotations
+
 import random
+import sys
+from typing import Iterator
 
 import numpy as np
 
-from common import compare, print_table
+from common import Case
 
 import tarnex
 
 
-def main():
-    n = 10**6
-    values = [random.random() for _ in range(n)]
-    rows = [compare("PyNDArray(list of 1e6 floats)", lambda: tarnex.PyNDArray(values, [n]),
-                    lambda: np.array(values))]
-    a = tarnex.PyNDArray(values, [1000, 1000])
-    b = np.array(values).reshape(1000, 1000)
-    i, j = 123, 456
-    rows.append(compare("a.get([i, j]) vs a[i, j]", lambda: a.get([i, j]), lambda: b[i, j]))
-    idx = [i, j]
-    rows.append(compare("a.get(idx) vs a[tuple(idx)]", lambda: a.get(idx),
-                        lambda: b[tuple(idx)]))
-    print_table(rows, "construction and element access")
+def construction(quick: bool) -> Iterator[Case]:
+    rng = random.Random(1)
+    for n in (10**3, 10**6):
+        values = [rng.random() for _ in range(n)]
+        flags = [v < 0.5 for v in values]
+        yield Case("construction", "PyNDArray(list, shape)", f"{n:.0e}",
+                   lambda v=values, n=n: tarnex.PyNDArray(v, [n]), lambda v=values: np.array(v))
+        yield Case("construction", "PyBoolArray(list, shape)", f"{n:.0e}",
+                   lambda f=flags, n=n: tarnex.PyBoolArray(f, [n]),
+                   lambda f=flags: np.array(f, dtype=bool))
 
+
+def element_access(quick: bool) -> Iterator[Case]:
+    values = np.random.default_rng(2).random(10**6)
+    a, x = tarnex.PyNDArray(values.tolist(), [1000, 1000]), values.reshape(1000, 1000)
+    flat = tarnex.PyNDArray(values.tolist(), [10**6])
+    index = [123, 456]
+    yield Case("get", "get([i, j]) vs x[i, j]", "1000x1000", lambda: a.get([123, 456]),
+               lambda: x[123, 456])
+    yield Case("get", "get(index) vs x[tuple(index)]", "1000x1000", lambda: a.get(index),
+               lambda: x[tuple(index)])
+    yield Case("get", "get([i]) vs x[i]", "1e+06", lambda: flat.get([654321]),
+               lambda: values[654321])
+
+
+GROUPS = {"construction": construction, "get": element_access}
 
 if __name__ == "__main__":
-    main()
+    import run
+    sys.exit(run.main(sys.argv[1:], only=list(GROUPS)))

@@ -1,101 +1,116 @@
-"""Element-wise arithmetic, activations and the running sum against numpy, plus the floors
-they are held to: memory bandwidth for the pooled kernels at 10^7 elements (bytes moved /
-copy bandwidth measured with numpy.copyto), and the C library's exp for sigmoid and softmax
-(exp_floor.cpp, compiled on the fly and timed in this process)."""
+"""Element-wise arithmetic, activations and the running sum against numpy, with the floors
+they are held to in the notes: for the pooled kernels at the largest size, the time one
+thread of numpy.copyto takes to move the same bytes (the pool may beat it with several
+threads), and the C library's exp for sigmoid and softmax (exp_floor.cpp, compiled on the
+fly and timed in this process)."""
+from __future__ import annotations
+
 import ctypes
+import functools
 import os
 import subprocess
+import sys
 import tempfile
+from typing import Callable, Iterator, Optional
 
 import numpy as np
 
-from common import best_time, compare, fmt_time, print_table
+from common import Case, HERE, Result, median_time
 
 import tarnex
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 
-
-def arrays(n, seed):
+def arrays(n: int, seed: int):
     x = np.random.default_rng(seed).uniform(-5.0, 5.0, n)
     return tarnex.PyNDArray(x.tolist(), [n]), x
 
 
-def pooled_rows(n):
-    (a, x), (b, y) = arrays(n, 1), arrays(n, 2)
-    s = 1.7
-    return [
-        compare(f"add   n={n:.0e}", lambda: a.add(b), lambda: x + y),
-        compare(f"mul   n={n:.0e}", lambda: a.mul(b), lambda: x * y),
-        compare(f"scale n={n:.0e}", lambda: a.scale(s), lambda: x * s),
-        compare(f"relu  n={n:.0e}", lambda: a.relu(), lambda: np.maximum(x, 0.0)),
-    ]
-
-
-def copy_bandwidth(n):
+@functools.lru_cache(maxsize=None)
+def copy_bandwidth(n: int) -> float:
     """Bytes per second of numpy.copyto between two existing arrays of n doubles."""
     src, dst = np.random.default_rng(3).random(n), np.empty(n)
-    return 2 * 8 * n / best_time(lambda: np.copyto(dst, src), repeat=9)
+    return 2 * 8 * n / median_time(lambda: np.copyto(dst, src), samples=9)
 
 
-def bandwidth_rows(rows, n):
-    bandwidth = copy_bandwidth(n)
-    print(f"\ncopy bandwidth (numpy.copyto, {n:.0e} doubles): {bandwidth / 1e9:.2f} GB/s")
-    print(f"{'kernel at 1e7':<16}  {'tarnex':>11}  {'floor':>11}  {'ratio':>6}")
-    for name, ours, _, _ in rows:
-        streams = 3 if name.startswith(("add", "mul")) else 2
-        floor = streams * 8 * n / bandwidth
-        print(f"{name:<16}  {fmt_time(ours)}  {fmt_time(floor)}  {ours / floor:6.2f}")
+def bandwidth_note(n: int, streams: int) -> Callable[[Result], str]:
+    def note(r: Result) -> str:
+        floor = streams * 8 * n / copy_bandwidth(n)
+        return f"{r.tarnex / floor:.2f}x one numpy.copyto thread moving the same bytes"
+    return note
 
 
-def exp_floor(x):
-    """Seconds for one call of the C library's exp per element of x (exp_floor.cpp)."""
+@functools.lru_cache(maxsize=None)
+def _exp_floor_library() -> Optional[ctypes.CDLL]:
     with tempfile.TemporaryDirectory() as tmp:
-        lib_path = os.path.join(tmp, "exp_floor.so")
-        subprocess.run(["g++", "-O2", "-ffp-contract=off", "-shared", "-fPIC",
-                        os.path.join(HERE, "exp_floor.cpp"), "-o", lib_path], check=True)
-        lib = ctypes.CDLL(lib_path)
+        path = os.path.join(tmp, "exp_floor.so")
+        try:
+            subprocess.run(["g++", "-O2", "-ffp-contract=off", "-shared", "-fPIC",
+                            os.path.join(HERE, "exp_floor.cpp"), "-o", path],
+                           check=True, capture_output=True)
+        except (OSError, subprocess.CalledProcessError):
+            return None
+        lib = ctypes.CDLL(path)  # stays mapped after the file is removed
     lib.exp_floor_seconds.restype = ctypes.c_double
     lib.exp_floor_seconds.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.c_long,
                                       ctypes.c_int]
+    return lib
+
+
+def exp_floor(x: np.ndarray) -> Optional[float]:
+    """Seconds for one call of the C library's exp per element of x, or None without g++."""
+    lib = _exp_floor_library()
+    if lib is None:
+        return None
     x = np.ascontiguousarray(x, dtype=np.float64)
     out = np.empty_like(x)
-    return lib.exp_floor_seconds(x.ctypes.data, out.ctypes.data, len(x), 30)
+    return lib.exp_floor_seconds(x.ctypes.data, out.ctypes.data, len(x), 15)
 
 
-def exp_rows(a, x):
-    n = len(x)
-
-    def np_softmax():
-        e = np.exp(x)
-        return e / e.sum()
-
-    return [
-        compare(f"sigmoid n={n:.0e}", lambda: a.sigmoid(), lambda: 1.0 / (np.exp(-x) + 1.0)),
-        compare(f"softmax n={n:.0e}", lambda: a.softmax(), np_softmax),
-    ]
+def exp_note(x: np.ndarray) -> Callable[[Result], str]:
+    def note(r: Result) -> str:
+        floor = exp_floor(x)
+        return "" if floor is None else f"{r.tarnex / floor:.2f}x the libc exp floor"
+    return note
 
 
-def main():
-    rows = []
-    for n in (10**3, 10**5, 10**6, 10**7):
-        rows += pooled_rows(n)
-    print_table(rows, "pooled kernels (numpy: a + b, a * b, a * s, np.maximum(a, 0.0))")
-    bandwidth_rows([r for r in rows if "n=1e+07" in r[0]], 10**7)
+def elementwise(quick: bool) -> Iterator[Case]:
+    sizes = (10**3, 10**5, 10**6) if quick else (10**3, 10**5, 10**6, 10**7)
+    for n in sizes:
+        (a, x), (b, y) = arrays(n, 1), arrays(n, 2)
+        size = f"{n:.0e}"
+        largest = n == sizes[-1]
+        yield Case("element-wise", "add", size, lambda a=a, b=b: a.add(b),
+                   lambda x=x, y=y: x + y, notes=bandwidth_note(n, 3) if largest else None)
+        yield Case("element-wise", "mul", size, lambda a=a, b=b: a.mul(b),
+                   lambda x=x, y=y: x * y, notes=bandwidth_note(n, 3) if largest else None)
+        yield Case("element-wise", "scale", size, lambda a=a: a.scale(1.7),
+                   lambda x=x: x * 1.7, notes=bandwidth_note(n, 2) if largest else None)
 
-    n = 10**6
-    a, x = arrays(n, 4)
-    exp_table = exp_rows(a, x)
-    print_table(exp_table, "exp-bound activations (numpy: 1/(exp(-a)+1), exp(a)/sum)")
-    floor = exp_floor(x)
-    print(f"\nfloor: {n:.0e} calls of libc exp on the same input = {fmt_time(floor)}")
-    for name, ours, _, _ in exp_table:
-        print(f"{name:<18} {fmt_time(ours)}  ratio to floor {ours / floor:5.2f}")
 
-    a, x = arrays(n, 5)
-    print_table([compare(f"cumsum n={n:.0e}", lambda: a.cumsum(), lambda: np.cumsum(x))],
-                "running sum (numpy.cumsum)")
+def activations(quick: bool) -> Iterator[Case]:
+    sizes = (10**3, 10**6) if quick else (10**3, 10**6, 10**7)
+    for n in sizes:
+        a, x = arrays(n, 4)
+        size = f"{n:.0e}"
+        largest = n == sizes[-1]
 
+        def np_softmax(x=x):
+            e = np.exp(x)
+            return e / e.sum()
+
+        yield Case("activations", "relu", size, a.relu, lambda x=x: np.maximum(x, 0.0),
+                   notes=bandwidth_note(n, 2) if largest else None)
+        if n <= 10**6:  # the exp-bound kernels are sequential: 1e6 already shows their rate
+            yield Case("activations", "sigmoid", size, a.sigmoid,
+                       lambda x=x: 1.0 / (np.exp(-x) + 1.0),
+                       notes=exp_note(x) if n == 10**6 else None)
+            yield Case("activations", "softmax", size, a.softmax, np_softmax,
+                       notes=exp_note(x) if n == 10**6 else None)
+            yield Case("activations", "cumsum", size, a.cumsum, lambda x=x: np.cumsum(x))
+
+
+GROUPS = {"element-wise": elementwise, "activations": activations}
 
 if __name__ == "__main__":
-    main()
+    import run
+    sys.exit(run.main(sys.argv[1:], only=list(GROUPS)))

@@ -1,60 +1,146 @@
-"""Shared timing helpers for the benchmarks: tarnex and numpy measured side by side in one
-process, reported as ratios (these machines are noisy; absolute times alone mean little)."""
+"""What every benchmark shares: a case (one operation at one size, its tarnex and numpy forms),
+the timing of a case, and the table of results.
+
+A case is timed in one process, tarnex and numpy in turn: each sample runs one side's call
+enough times to last at least `min_time`, then the other side's, and so on; the reported time
+per call is the median of each side's samples. Alternating keeps slow phases of a shared,
+noisy machine from landing on one side only, and the median ignores the odd disturbed sample
+without favouring lucky ones as a minimum would.
+"""
+from __future__ import annotations
+
+import contextlib
 import gc
 import os
+import statistics
 import sys
 import time
+from dataclasses import dataclass
+from typing import Callable, Iterator, List, Optional, Sequence
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
 
 
-def best_time(fn, repeat=7, min_time=0.05):
-    """Best per-call time of fn() in seconds, over `repeat` batches of at least `min_time`."""
+@dataclass
+class Case:
+    group: str
+    operation: str
+    size: str
+    tarnex: Callable[[], object]
+    numpy: Callable[[], object]
+    # The numpy side runs with its BLAS limited to this many threads (when threadpoolctl is
+    # installed); None leaves BLAS as it is.
+    blas_threads: Optional[int] = None
+    # Extra text for the notes column, made from the result (for example a throughput).
+    notes: Optional[Callable[["Result"], str]] = None
+
+
+@dataclass
+class Result:
+    case: Case
+    tarnex: float  # median seconds per call
+    numpy: float
+    samples: int
+    blas_threads: Optional[int]  # threads numpy's BLAS was limited to, if it was
+
+    @property
+    def ratio(self) -> float:
+        return self.tarnex / self.numpy
+
+    def notes(self) -> str:
+        parts = []
+        if self.blas_threads is not None:
+            parts.append(f"numpy BLAS {self.blas_threads} thread"
+                         + ("s" if self.blas_threads != 1 else ""))
+        if self.case.notes is not None:
+            parts.append(self.case.notes(self))
+        return "; ".join(p for p in parts if p)
+
+
+def _run(fn: Callable[[], object], number: int) -> float:
+    start = time.perf_counter()
+    for _ in range(number):
+        fn()
+    return time.perf_counter() - start
+
+
+def calls_per_sample(fn: Callable[[], object], min_time: float) -> int:
+    """The number of calls of fn that take at least min_time (doubling from one call)."""
     number = 1
-    while True:
-        start = time.perf_counter()
-        for _ in range(number):
-            fn()
-        elapsed = time.perf_counter() - start
-        if elapsed >= min_time or number >= 1 << 20:
+    while number < 1 << 22:
+        if _run(fn, number) >= min_time:
             break
         number *= 2
-    best = elapsed / number
-    gc_was_enabled = gc.isenabled()
+    return number
+
+
+@contextlib.contextmanager
+def no_gc() -> Iterator[None]:
+    enabled = gc.isenabled()
+    gc.collect()
     gc.disable()
     try:
-        for _ in range(repeat - 1):
-            start = time.perf_counter()
-            for _ in range(number):
-                fn()
-            best = min(best, (time.perf_counter() - start) / number)
+        yield
     finally:
-        if gc_was_enabled:
+        if enabled:
             gc.enable()
-    return best
 
 
-def compare(name, tarnex_fn, numpy_fn, repeat=7, rounds=3):
-    """Times both alternately for `rounds` rounds and returns (name, t_tarnex, t_numpy, ratio)."""
-    t_ours, t_theirs = float("inf"), float("inf")
-    for _ in range(rounds):
-        t_ours = min(t_ours, best_time(tarnex_fn, repeat))
-        t_theirs = min(t_theirs, best_time(numpy_fn, repeat))
-    return name, t_ours, t_theirs, t_ours / t_theirs
+@contextlib.contextmanager
+def blas_limited(threads: Optional[int]) -> Iterator[Optional[int]]:
+    """Limits numpy's BLAS to `threads` threads inside the block; yields the limit applied
+    (None when there is none or threadpoolctl is not installed)."""
+    if threads is None:
+        yield None
+        return
+    try:
+        from threadpoolctl import threadpool_limits
+    except ImportError:
+        yield None
+        return
+    with threadpool_limits(threads, user_api="blas"):
+        yield threads
 
 
-def fmt_time(seconds):
-    for unit, scale in (("s", 1.0), ("ms", 1e-3), ("us", 1e-6), ("ns", 1e-9)):
+def median_time(fn: Callable[[], object], samples: int = 7, min_time: float = 0.05) -> float:
+    """Median seconds per call of fn alone (for the reference figures, such as a floor)."""
+    number = calls_per_sample(fn, min_time)
+    with no_gc():
+        return statistics.median(_run(fn, number) / number for _ in range(samples))
+
+
+def measure(case: Case, samples: int, min_time: float) -> Result:
+    with blas_limited(case.blas_threads) as applied:
+        n_ours = calls_per_sample(case.tarnex, min_time)
+        n_theirs = calls_per_sample(case.numpy, min_time)
+        ours: List[float] = []
+        theirs: List[float] = []
+        with no_gc():
+            for _ in range(samples):
+                ours.append(_run(case.tarnex, n_ours) / n_ours)
+                theirs.append(_run(case.numpy, n_theirs) / n_theirs)
+    return Result(case, statistics.median(ours), statistics.median(theirs), samples, applied)
+
+
+def fmt_time(seconds: float) -> str:
+    for unit, scale in (("s", 1.0), ("ms", 1e-3), ("us", 1e-6)):
         if seconds >= scale:
-            return f"{seconds / scale:8.2f} {unit}"
-    return f"{seconds / 1e-9:8.2f} ns"
+            return f"{seconds / scale:7.2f} {unit:<2}"
+    return f"{seconds / 1e-9:7.2f} ns"
 
 
-def print_table(rows, title=None):
-    """rows: (name, t_tarnex, t_numpy, ratio); ratio = tarnex / numpy (<= 1.0 is as fast or faster)."""
-    if title:
-        print(f"\n== {title} ==")
-    width = max([len(r[0]) for r in rows] + [9])
-    print(f"{'benchmark':<{width}}  {'tarnex':>11}  {'numpy':>11}  {'ratio':>6}")
-    for name, ours, theirs, ratio in rows:
-        print(f"{name:<{width}}  {fmt_time(ours)}  {fmt_time(theirs)}  {ratio:6.2f}")
+def print_table(results: Sequence[Result], file=None) -> None:
+    """One line per result; ratio = tarnex time / numpy time (below 1: tarnex is faster)."""
+    heads = ("group", "operation", "size")
+    widths = [max([len(h)] + [len(getattr(r.case, h)) for r in results]) for h in heads]
+    line = "  ".join(f"{h:<{w}}" for h, w in zip(heads, widths))
+    print(f"{line}  {'tarnex':>10}  {'numpy':>10}  {'ratio':>7}  notes", file=file)
+    previous = None
+    for r in results:
+        group = r.case.group if r.case.group != previous else ""
+        previous = r.case.group
+        cells = (group, r.case.operation, r.case.size)
+        line = "  ".join(f"{c:<{w}}" for c, w in zip(cells, widths))
+        print(f"{line}  {fmt_time(r.tarnex)}  {fmt_time(r.numpy)}  {r.ratio:7.2f}  {r.notes()}",
+              file=file)

@@ -13,7 +13,7 @@ std::string type_qualname(PyObject* obj) {
     Ref name(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__qualname__"));
     bool ok = false;
     std::string text;
-    if (name) text = to_utf8(name.get(), &ok);
+    if (name && PyUnicode_Check(name.get())) text = utf8_text(name.get(), &ok);
     if (!ok) {
         PyErr_Clear();
         return "<failed to extract type name>";
@@ -145,7 +145,9 @@ void raise_cannot_convert(PyObject* obj, const char* target) {
 
 void rethrow_for_argument(const char* name, const PythonError& error) {
     if (error.type() != PyExc_TypeError) throw error;
-    Ref message(check(PyUnicode_FromFormat("argument '%s': %S", name, error.value())));
+    // A failing str() of the error is reported instead of it.
+    Ref text(check(PyObject_Str(error.value())));
+    const Ref message = new_text("argument '" + std::string(name) + "': " + utf8_text(text.get()));
     Ref wrapped(check(PyObject_CallFunctionObjArgs(PyExc_TypeError, message.get(), nullptr)));
     PyObject* cause = PyException_GetCause(error.value());  // new reference or null
     if (cause != nullptr) PyException_SetCause(wrapped.get(), cause);  // steals it

@@ -1,5 +1,7 @@
 """Matching call arguments to parameters, converting them, and the errors either step raises."""
 
+import traceback
+
 import pytest
 import tarnex
 from tarnex import PyBoolArray, PyNDArray
@@ -201,6 +203,41 @@ def test_exact_type_error_is_wrapped_with_its_cause():
     with pytest.raises(TypeError) as info:
         PyNDArray([raises(TypeError("plain"))], [1])
     assert info.value.__cause__ is None
+
+
+def with_cause(cause):
+    error = TypeError("inner")
+    error.__cause__ = cause
+    return error
+
+
+@pytest.mark.parametrize("cause", [None, ValueError("root"), TypeError("root")])
+@pytest.mark.parametrize("call", [
+    lambda a, x: a.scale(x),
+    lambda a, x: a.slice_row(x),
+    lambda a, x: a.get([x, 0]),
+    lambda a, x: PyNDArray([x], [1]),
+], ids=["float", "size", "size-list", "float-list"])
+def test_wrapping_sets_the_cause_like_raise_from(a, call, cause):
+    # The wrapped error reads as `raise TypeError(...) from <the old cause>`: the cause is
+    # set even when there is none, which also suppresses the context.
+    with pytest.raises(TypeError) as info:
+        call(a, raises(with_cause(cause)))
+    assert info.value.__cause__ is cause
+    assert info.value.__suppress_context__ is True
+    try:
+        raise TypeError(str(info.value)) from cause
+    except TypeError as reference:
+        assert reference.__suppress_context__ is True
+        assert traceback.format_exception_only(type(reference), reference) == (
+            traceback.format_exception_only(type(info.value), info.value))
+
+
+def test_errors_that_are_not_wrapped_keep_their_context_flags(a):
+    error = MyTypeError("sub")
+    with pytest.raises(MyTypeError) as info:
+        a.scale(raises(error))
+    assert info.value is error and info.value.__suppress_context__ is False
 
 
 class Sequence:

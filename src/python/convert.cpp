@@ -149,8 +149,9 @@ void rethrow_for_argument(const char* name, const PythonError& error) {
     Ref text(check(PyObject_Str(error.value())));
     const Ref message = new_text("argument '" + std::string(name) + "': " + utf8_text(text.get()));
     Ref wrapped(check(PyObject_CallFunctionObjArgs(PyExc_TypeError, message.get(), nullptr)));
-    PyObject* cause = PyException_GetCause(error.value());  // new reference or null
-    if (cause != nullptr) PyException_SetCause(wrapped.get(), cause);  // steals it
+    // Set even when there is no cause (null sets None): like `raise ... from`, this also
+    // marks the exception's context as suppressed.
+    PyException_SetCause(wrapped.get(), PyException_GetCause(error.value()));  // steals
     throw PythonError(Ref::borrowed(PyExc_TypeError), std::move(wrapped), Ref());
 }
 

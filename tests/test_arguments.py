@@ -1,5 +1,8 @@
 """Matching call arguments to parameters, converting them, and the errors either step raises."""
 
+import sys
+import traceback
+
 import pytest
 import tarnex
 from tarnex import PyBoolArray, PyNDArray
@@ -62,14 +65,22 @@ def test_missing_many(a, args, names):
     assert type_error(a.set_slice, *args) == f"PyNDArray.set_slice() missing {names}"
 
 
-@pytest.mark.parametrize("method", ["shape", "sum", "mean", "argmax"])
-def test_methods_without_parameters_use_the_interpreter_message(a, method):
-    # Compare with a builtin no-argument method, whose message the interpreter writes alike.
-    for args, kwargs in [((1,), {}), ((), {"x": 1})]:
-        with pytest.raises(TypeError) as reference:
-            [].clear(*args, **kwargs)
-        expected = str(reference.value).replace("list.clear", f"PyNDArray.{method}")
-        assert type_error(getattr(a, method), *args, **kwargs) == expected
+@pytest.mark.parametrize("method", ["shape", "sum", "mean", "argmax", "relu", "cumsum"])
+@pytest.mark.parametrize("args, kwargs, complaint", [
+    ((1,), {}, "takes no arguments (1 given)"),
+    ((1, 2), {}, "takes no arguments (2 given)"),
+    ((), {"x": 1}, "takes no keyword arguments"),
+    ((1,), {"x": 1}, "takes no keyword arguments"),
+])
+def test_methods_without_parameters_use_the_interpreter_message(a, method, args, kwargs, complaint):
+    # The interpreter names the method with its class from 3.9 on; a builtin method without
+    # parameters shows the same form.
+    with pytest.raises(TypeError) as reference:
+        [].clear(*args, **kwargs)
+    qualified = sys.version_info >= (3, 9)
+    assert str(reference.value) == ("list.clear" if qualified else "clear") + "() " + complaint
+    name = f"PyNDArray.{method}" if qualified else method
+    assert type_error(getattr(a, method), *args, **kwargs) == f"{name}() {complaint}"
 
 
 def obj(name="Obj", **methods):
@@ -203,6 +214,41 @@ def test_exact_type_error_is_wrapped_with_its_cause():
     assert info.value.__cause__ is None
 
 
+def with_cause(cause):
+    error = TypeError("inner")
+    error.__cause__ = cause
+    return error
+
+
+@pytest.mark.parametrize("cause", [None, ValueError("root"), TypeError("root")])
+@pytest.mark.parametrize("call", [
+    lambda a, x: a.scale(x),
+    lambda a, x: a.slice_row(x),
+    lambda a, x: a.get([x, 0]),
+    lambda a, x: PyNDArray([x], [1]),
+], ids=["float", "size", "size-list", "float-list"])
+def test_wrapping_sets_the_cause_like_raise_from(a, call, cause):
+    # The wrapped error reads as `raise TypeError(...) from <the old cause>`: the cause is
+    # set even when there is none, which also suppresses the context.
+    with pytest.raises(TypeError) as info:
+        call(a, raises(with_cause(cause)))
+    assert info.value.__cause__ is cause
+    assert info.value.__suppress_context__ is True
+    try:
+        raise TypeError(str(info.value)) from cause
+    except TypeError as reference:
+        assert reference.__suppress_context__ is True
+        assert traceback.format_exception_only(type(reference), reference) == (
+            traceback.format_exception_only(type(info.value), info.value))
+
+
+def test_errors_that_are_not_wrapped_keep_their_context_flags(a):
+    error = MyTypeError("sub")
+    with pytest.raises(MyTypeError) as info:
+        a.scale(raises(error))
+    assert info.value is error and info.value.__suppress_context__ is False
+
+
 class Sequence:
     """Item access with an overridable length and iteration."""
 
@@ -265,6 +311,12 @@ def test_list_mutated_during_conversion_reads_like_iteration(mutate):
     assert [a.get([i]) for i in range(len(expected))] == expected
 
 
+def shown(text):
+    """`text` as a message shows it: lone surrogates, which have no UTF-8 form, become
+    U+FFFD, one for each byte of their "surrogatepass" encoding that is not valid UTF-8."""
+    return text.encode("utf-8", "surrogatepass").decode("utf-8", "replace")
+
+
 def test_wrapped_message_keeps_every_character():
     class Odd:
         def __float__(self):
@@ -272,4 +324,85 @@ def test_wrapped_message_keeps_every_character():
 
     with pytest.raises(TypeError) as info:
         tarnex.PyNDArray([Odd()], [1])
-    assert str(info.value) == "argument 'data': bad\x00tail \udcff"
+    assert str(info.value) == "argument 'data': bad\x00tail \ufffd\ufffd\ufffd"
+
+
+NAMES = ["\udcff", "a\udcffb", "\ud83d\ude00", "\ud800x\udfff", "nul\x00in", "\u00e9\U0001f600", "\ud800\udc00"]
+
+
+def named(qualname, **attributes):
+    cls = type("Named", (), dict(attributes, __qualname__=qualname))
+    return cls()
+
+
+@pytest.mark.parametrize("name", NAMES)
+@pytest.mark.parametrize("call, template", [
+    (lambda a, x: a.add(x), "argument 'other': '{}' object cannot be converted to 'PyNDArray'"),
+    (lambda a, x: a.where_(x, a), "argument 'condition': '{}' object cannot be converted to 'PyBoolArray'"),
+    (lambda a, x: a.masked_fill(x, 1.0), "argument 'mask': '{}' object cannot be converted to 'PyBoolArray'"),
+    (lambda a, x: PyNDArray(x, [1]), "argument 'data': '{}' object cannot be converted to 'Sequence'"),
+    (lambda a, x: a.reshape(x), "argument 'new_shape': '{}' object cannot be converted to 'Sequence'"),
+    (lambda a, x: PyBoolArray([True, x], [2]), "argument 'data': '{}' object cannot be converted to 'PyBool'"),
+    (lambda a, x: a.get(**{x.keyword: 0}), "PyNDArray.get() got an unexpected keyword argument '{}'"),
+    (lambda a, x: PyNDArray([], [0], **{x.keyword: 0}), "PyNDArray.__new__() got an unexpected keyword argument '{}'"),
+    (lambda a, x: a.scale(x.raising), "argument 'scalar': {}"),
+    (lambda a, x: a.slice_col(x.raising), "argument 'col': {}"),
+], ids=["add", "where_", "masked_fill", "data", "new_shape", "bool-item", "get-keyword",
+        "new-keyword", "wrapped-float", "wrapped-index"])
+def test_names_without_utf8_form_still_give_the_message(a, call, template, name):
+    def raise_named(self):
+        raise TypeError(name)
+
+    item = named(name, __float__=raise_named, __index__=raise_named)
+    item.keyword = name
+    item.raising = item
+    assert type_error(call, a, item) == template.format(shown(name))
+
+
+@pytest.mark.parametrize("name", NAMES)
+def test_numpy_named_types_without_utf8_form(name):
+    no_bool = type("bool_", (), {"__module__": "numpy", "__qualname__": name})()
+    assert type_error(PyBoolArray, [no_bool], [1]) == (
+        f"argument 'data': object of type '<class 'numpy.{shown(name)}'>' "
+        "does not define a '__bool__' conversion")
+    odd_result = named(name)
+    returns_odd = type("bool_", (), {"__module__": "numpy", "__bool__": lambda self: odd_result})()
+    assert type_error(PyBoolArray, [returns_odd], [1]) == (
+        f"argument 'data': '{shown(name)}' object cannot be converted to 'PyBool'")
+
+
+def test_panic_message_from_python_without_utf8_form():
+    try:
+        PyNDArray([], [0]).argmax()
+    except BaseException as e:
+        panic = type(e)
+
+    class Raiser:
+        def __float__(self):
+            raise panic("x\udcff")
+
+    with pytest.raises(BaseException) as info:
+        PyNDArray([Raiser()], [1])
+    assert type(info.value) is panic and info.value.args == ("x\ufffd\ufffd\ufffd",)
+
+
+class QualnameMeta(type):
+    """A metaclass whose classes report a __qualname__ that is not a string, or fail to."""
+
+    def __getattribute__(cls, attribute):
+        if attribute != "__qualname__":
+            return super().__getattribute__(attribute)
+        name = super().__getattribute__("name")
+        if name is None:
+            raise RuntimeError("no name")
+        return name
+
+
+@pytest.mark.parametrize("name", [None, 5, b"bytes"])
+def test_unreadable_type_name(a, name):
+    obj = QualnameMeta("Q", (), {"name": name})()
+    assert type_error(a.add, obj) == (
+        "argument 'other': '<failed to extract type name>' object cannot be converted to "
+        "'PyNDArray'")
+    # Nothing is left pending from the failed lookup.
+    assert a.add(a).sum() == 30.0

@@ -36,10 +36,12 @@ def test_class_identity(cls):
     assert cls.__doc__ == ""
 
 
-@pytest.mark.skipif(sys.version_info < (3, 10), reason="heap types drop the signature before 3.10")
 @pytest.mark.parametrize("cls", CLASSES)
 def test_class_text_signature(cls):
-    assert cls.__text_signature__ == "(data, shape)"
+    # Interpreters before 3.10 drop the signature part of a heap type's docstring.
+    expected = "(data, shape)" if sys.version_info >= (3, 10) else None
+    assert cls.__text_signature__ == expected
+    assert cls.__doc__ == ""
 
 
 def test_method_signatures_and_order():

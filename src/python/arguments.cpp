@@ -18,11 +18,10 @@ std::string full_name(const ParamSpec& spec) {
 }
 
 [[noreturn]] void unexpected_keyword(const ParamSpec& spec, PyObject* key) {
-    Ref message(PyUnicode_FromFormat("%s got an unexpected keyword argument '%S'",
-                                     full_name(spec).c_str(), key));
-    if (!message) throw_python_error();
-    PyErr_SetObject(PyExc_TypeError, message.get());
-    throw_python_error();
+    // Calls from Python pass only str keys; the C API lets anything through.
+    const std::string shown = PyUnicode_Check(key) ? utf8_text(key) : to_utf8(key);
+    raise(PyExc_TypeError,
+          full_name(spec) + " got an unexpected keyword argument '" + shown + "'");
 }
 
 [[noreturn]] void missing(const ParamSpec& spec, PyObject** slots) {

@@ -1,5 +1,7 @@
 #include "python/convert.hpp"
 
+#include <cstring>
+#include <new>
 #include <string>
 
 namespace tarnex::py {
@@ -13,7 +15,7 @@ std::string type_qualname(PyObject* obj) {
     Ref name(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__qualname__"));
     bool ok = false;
     std::string text;
-    if (name) text = to_utf8(name.get(), &ok);
+    if (name && PyUnicode_Check(name.get())) text = utf8_text(name.get(), &ok);
     if (!ok) {
         PyErr_Clear();
         return "<failed to extract type name>";
@@ -23,17 +25,23 @@ std::string type_qualname(PyObject* obj) {
 
 namespace {
 
-// The length of a sequence as a room hint; a failure only loses the hint. A length
-// reported by a user's __len__ may be wildly wrong, so at most 2^27 items (1 GiB of floats)
-// are reserved up front; longer sequences grow as they are read.
+// The length of a sequence as a room hint, 0 when it cannot be had (the error is dropped).
 std::uint64_t length_hint(PyObject* obj) {
     const Py_ssize_t n = PySequence_Size(obj);
     if (n < 0) {
         (void)PythonError::fetch();
         return 0;
     }
-    constexpr std::uint64_t max_hint = std::uint64_t{1} << 27;
-    return static_cast<std::uint64_t>(n) < max_hint ? static_cast<std::uint64_t>(n) : max_hint;
+    return static_cast<std::uint64_t>(n);
+}
+
+// Room is reserved from a length the caller cannot vouch for (a user's __len__ may claim
+// anything): a claim beyond the largest allowed allocation fails like any such request,
+// with "capacity overflow", but room the allocator refuses is only a hint lost, and the
+// list grows as it is read instead. Room left far beyond the final length (more than
+// twice it, plus a little) is given back, so a wrong claim does not stay with the array.
+bool far_too_roomy(std::uint64_t capacity, std::uint64_t size) {
+    return capacity - size > size + 64;
 }
 
 // Converts every item of a sequence (not a string) with `item`, appending to `out`.
@@ -57,6 +65,7 @@ void convert_sequence(PyObject* obj, Out& out, Plain&& plain, Item&& item) {
                 n = PyList_Size(obj);
             }
         }
+        out.finish();
         return;
     }
     if (is_exact(obj, &PyTuple_Type)) {
@@ -66,17 +75,18 @@ void convert_sequence(PyObject* obj, Out& out, Plain&& plain, Item&& item) {
             PyObject* element = PyTuple_GetItem(obj, i);
             if (!plain(element, out)) out.push(item(element));
         }
+        out.finish();
         return;
     }
     if (PyUnicode_Check(obj)) raise(PyExc_TypeError, "Can't extract `str` to `Vec`");
     if (!PySequence_Check(obj)) raise_cannot_convert(obj, "Sequence");
-    const std::uint64_t hint = length_hint(obj);
-    if (hint != 0) out.grow_to(hint);
+    out.grow_to(length_hint(obj));
     Ref iterator(check(PyObject_GetIter(obj)));
     while (true) {
         Ref element(PyIter_Next(iterator.get()));
         if (!element) {
             if (PyErr_Occurred()) throw_python_error();
+            out.finish();
             return;
         }
         if (!plain(element.get(), out)) out.push(item(element.get()));
@@ -87,15 +97,43 @@ template <class T>
 struct BufferSink {
     Buffer<T>& buffer;
     void grow_to(std::uint64_t n) {
-        if (n > buffer.capacity()) buffer.grow(n);
+        check_capacity(n, sizeof(T));
+        if (n <= buffer.capacity()) return;
+        try {
+            buffer.grow(n);
+        } catch (const AllocationFailure&) {
+        }
     }
     void push(T value) { buffer.push_back(value); }
+    void finish() {
+        if (!far_too_roomy(buffer.capacity(), buffer.size())) return;
+        try {
+            Buffer<T> fitted = Buffer<T>::with_capacity(buffer.size());
+            if (!buffer.empty()) {
+                std::memcpy(fitted.data(), buffer.data(), buffer.size() * sizeof(T));
+            }
+            fitted.set_size(buffer.size());
+            buffer = std::move(fitted);
+        } catch (const AllocationFailure&) {
+            // Keeping the larger block is harmless.
+        }
+    }
 };
 
 struct ShapeSink {
     Shape& shape;
-    void grow_to(std::uint64_t n) { shape.reserve(n); }
+    void grow_to(std::uint64_t n) {
+        check_capacity(n, sizeof(std::uint64_t));
+        try {
+            shape.reserve(n);
+        } catch (const AllocationFailure&) {
+        }
+    }
     void push(std::uint64_t value) { shape.push_back(value); }
+    void finish() {
+        // A copy holds exactly the entries (inside itself when they are few).
+        if (far_too_roomy(shape.capacity(), shape.size())) shape = Shape(shape);
+    }
 };
 
 
@@ -140,10 +178,13 @@ void raise_cannot_convert(PyObject* obj, const char* target) {
 
 void rethrow_for_argument(const char* name, const PythonError& error) {
     if (error.type() != PyExc_TypeError) throw error;
-    Ref message(check(PyUnicode_FromFormat("argument '%s': %S", name, error.value())));
+    // A failing str() of the error is reported instead of it.
+    Ref text(check(PyObject_Str(error.value())));
+    const Ref message = new_text("argument '" + std::string(name) + "': " + utf8_text(text.get()));
     Ref wrapped(check(PyObject_CallFunctionObjArgs(PyExc_TypeError, message.get(), nullptr)));
-    PyObject* cause = PyException_GetCause(error.value());  // new reference or null
-    if (cause != nullptr) PyException_SetCause(wrapped.get(), cause);  // steals it
+    // Set even when there is no cause (null sets None): like `raise ... from`, this also
+    // marks the exception's context as suppressed.
+    PyException_SetCause(wrapped.get(), PyException_GetCause(error.value()));  // steals
     throw PythonError(Ref::borrowed(PyExc_TypeError), std::move(wrapped), Ref());
 }
 

@@ -26,8 +26,9 @@ std::string type_qualname(PyObject* obj);
 // "'{type qualname}' object cannot be converted to '{target}'" as a TypeError.
 [[noreturn]] void raise_cannot_convert(PyObject* obj, const char* target);
 
-// Replaces an exact TypeError by TypeError("argument '<name>': <message>"), keeping its
-// cause; any other error passes unchanged.
+// Replaces an exact TypeError by TypeError("argument '<name>': <message>") whose cause is
+// set to the replaced error's cause (None when it had none); any other error passes
+// unchanged.
 [[noreturn]] void rethrow_for_argument(const char* name, const PythonError& error);
 
 // Runs one conversion for the parameter `name`, wrapping its TypeError.

@@ -1,11 +1,53 @@
 #include "python/python_error.hpp"
 
+#include <cstddef>
 #include <cstdio>
 
 #include "lib/record/failure.hpp"
 #include "python/panic_exception.hpp"
 
 namespace tarnex::py {
+
+namespace {
+
+std::string bytes_text(PyObject* bytes, bool* ok) {
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_AsStringAndSize(bytes, &data, &size) != 0) {
+        PyErr_Clear();
+        return {};
+    }
+    if (ok != nullptr) *ok = true;
+    return std::string(data, static_cast<std::size_t>(size));
+}
+
+}  // namespace
+
+std::string utf8_text(PyObject* text, bool* ok) {
+    if (ok != nullptr) *ok = false;
+    Ref bytes(PyUnicode_AsUTF8String(text));
+    if (bytes) return bytes_text(bytes.get(), ok);
+    // Only lone surrogates make the strict encoding fail.
+    PyErr_Clear();
+    Ref raw(PyUnicode_AsEncodedString(text, "utf-8", "surrogatepass"));
+    if (!raw) {
+        PyErr_Clear();
+        return {};
+    }
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_AsStringAndSize(raw.get(), &data, &size) != 0) {
+        PyErr_Clear();
+        return {};
+    }
+    Ref repaired(PyUnicode_DecodeUTF8(data, size, "replace"));
+    if (repaired) bytes = Ref(PyUnicode_AsUTF8String(repaired.get()));
+    if (!bytes) {
+        PyErr_Clear();
+        return {};
+    }
+    return bytes_text(bytes.get(), ok);
+}
 
 std::string to_utf8(PyObject* obj, bool* ok) {
     if (ok != nullptr) *ok = false;
@@ -14,19 +56,12 @@ std::string to_utf8(PyObject* obj, bool* ok) {
         PyErr_Clear();
         return {};
     }
-    Ref bytes(PyUnicode_AsEncodedString(text.get(), "utf-8", "surrogatepass"));
-    if (!bytes) {
-        PyErr_Clear();
-        return {};
-    }
-    char* data = nullptr;
-    Py_ssize_t size = 0;
-    if (PyBytes_AsStringAndSize(bytes.get(), &data, &size) != 0) {
-        PyErr_Clear();
-        return {};
-    }
-    if (ok != nullptr) *ok = true;
-    return std::string(data, static_cast<std::size_t>(size));
+    return utf8_text(text.get(), ok);
+}
+
+Ref new_text(const std::string& text) {
+    return Ref(check(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()),
+                                          "replace")));
 }
 
 PythonError PythonError::fetch() {
@@ -70,7 +105,8 @@ void PythonError::restore() const noexcept {
 void throw_python_error() { throw PythonError::fetch(); }
 
 void raise(PyObject* type, const std::string& message) {
-    PyErr_SetString(type, message.c_str());
+    const Ref text = new_text(message);
+    PyErr_SetObject(type, text.get());
     throw_python_error();
 }
 

@@ -32,8 +32,13 @@ private:
 // Fetches the current exception and throws it.
 [[noreturn]] void throw_python_error();
 
-// Sets `type(message)` and throws it.
+// Sets `type(message)` and throws it. `message` is UTF-8; every character of it is kept,
+// NUL included.
 [[noreturn]] void raise(PyObject* type, const std::string& message);
+
+// A new str holding the UTF-8 text `text` (invalid bytes, which the helpers below never
+// produce, become U+FFFD); throws the interpreter's error if it cannot be made.
+Ref new_text(const std::string& text);
 
 // Returns `obj`, or throws the current exception when it is null (the result of a failed
 // interpreter call).
@@ -42,7 +47,15 @@ inline PyObject* check(PyObject* obj) {
     return obj;
 }
 
-// str(obj) as UTF-8; nullopt-like empty result with `ok` false when str() fails.
+// The characters of the str object `text` as UTF-8, for a message. Lone surrogates have no
+// UTF-8 form: the text is encoded keeping them ("surrogatepass") and each maximal run of
+// bytes that is not valid UTF-8 is replaced by U+FFFD, so one lone surrogate shows as
+// three replacement characters. Empty with `ok` false (and no exception set) only when
+// the interpreter cannot do that, such as when memory runs out.
+std::string utf8_text(PyObject* text, bool* ok = nullptr);
+
+// str(obj) as UTF-8, as utf8_text makes it; empty with `ok` false (and no exception set)
+// when str() fails.
 std::string to_utf8(PyObject* obj, bool* ok = nullptr);
 
 }  // namespace tarnex::py

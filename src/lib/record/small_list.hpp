@@ -47,6 +47,7 @@ public:
     T* data() noexcept { return heap_ != nullptr ? heap_ : inline_; }
     const T* data() const noexcept { return heap_ != nullptr ? heap_ : inline_; }
     std::size_t size() const noexcept { return size_; }
+    std::size_t capacity() const noexcept { return capacity_; }
     bool empty() const noexcept { return size_ == 0; }
     T& operator[](std::size_t i) noexcept { return data()[i]; }
     const T& operator[](std::size_t i) const noexcept { return data()[i]; }

@@ -54,7 +54,6 @@ def test_matching_errors(a):
     assert type_error(PyNDArray, "text", bogus=1).endswith("unexpected keyword argument 'bogus'")
 
 
-@pytest.mark.skipif(not hasattr(PyNDArray, "set_slice"), reason="needs set_slice")
 @pytest.mark.parametrize("args, names", [
     ((), "4 required positional arguments: 'axis', 'start', 'end', and 'value'"),
     ((0,), "3 required positional arguments: 'start', 'end', and 'value'"),

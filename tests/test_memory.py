@@ -117,7 +117,6 @@ print((mapped() - before) >> 20, sum(a.shape() == [3] for a in kept))
     assert arrays == 16 and grown < 64
 
 
-@pytest.mark.skipif(not hasattr(tarnex.PyNDArray, "matmul"), reason="needs matmul")
 @pytest.mark.skipif(SANITIZED, reason="the sanitizer runtime reserves far more address space")
 def test_product_of_two_empty_arrays_too_large_for_memory():
     # [2^29, 0] times [0, 2^30] asks for 2^59 zeros: refused by the allocator.

@@ -7,7 +7,7 @@
 
 namespace tarnex::py {
 
-struct ParamSpec {
+struct Signature {
     const char* class_name;        // "PyNDArray"
     const char* function_name;     // "gather", or "__new__" for a constructor
     const char* const* names;      // parameter names in order
@@ -16,6 +16,7 @@ struct ParamSpec {
 
 // Fills slots[0..count) with borrowed references to the objects passed for each
 // parameter, or throws a TypeError with the interpreter-style message.
-void match_arguments(const ParamSpec& spec, PyObject* args, PyObject* kwargs, PyObject** slots);
+void match_arguments(const Signature& signature, PyObject* args, PyObject* kwargs,
+                     PyObject** slots);
 
 }  // namespace tarnex::py

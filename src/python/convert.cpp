@@ -25,11 +25,12 @@ std::string type_qualname(PyObject* obj) {
 
 namespace {
 
-// The length of a sequence as a room hint, 0 when it cannot be had (the error is dropped).
+// The length of a sequence as a room hint, 0 when it cannot be had (the error is dropped,
+// unless it is a native failure coming back out of the sequence's __len__).
 std::uint64_t length_hint(PyObject* obj) {
     const Py_ssize_t n = PySequence_Size(obj);
     if (n < 0) {
-        (void)PythonError::fetch();
+        (void)resume_if_panic(PythonError::fetch());
         return 0;
     }
     return static_cast<std::uint64_t>(n);
@@ -216,13 +217,13 @@ bool to_bool(PyObject* obj) {
         const std::string full = to_utf8(module.get(), &ok_module) + "." + to_utf8(name.get(), &ok_name);
         numpy_bool = ok_module && ok_name && full == "numpy.bool_";
     } else {
-        (void)PythonError::fetch();
+        (void)resume_if_panic(PythonError::fetch());
     }
     if (!numpy_bool) raise_cannot_convert(obj, "PyBool");
 
     Ref method(PyObject_GetAttrString(type, "__bool__"));
     if (!method) {
-        const PythonError lookup = PythonError::fetch();
+        const PythonError lookup = resume_if_panic(PythonError::fetch());
         if (!PyErr_GivenExceptionMatches(lookup.type(), PyExc_AttributeError)) throw lookup;
         raise(PyExc_TypeError, "object of type '" + to_utf8(type) +
                                    "' does not define a '__bool__' conversion");

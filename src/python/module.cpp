@@ -38,7 +38,7 @@ extern "C" PyMODINIT_FUNC PyInit_tarnex(void) {
                   "PyO3 modules compiled for CPython 3.8 or older may only be initialized once "
                   "per interpreter process");
         }
-        Ref module(check(PyModule_Create2(&module_def, 3)));
+        Ref module(check(PyModule_Create(&module_def)));
         add_class(module.get(), "PyNDArray", ndarray_type());
         add_class(module.get(), "PyBoolArray", bool_array_type());
         module_cache = module.get();

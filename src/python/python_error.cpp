@@ -75,21 +75,22 @@ PythonError PythonError::fetch() {
     }
     PyErr_NormalizeException(&type, &value, &traceback);
     if (traceback != nullptr && value != nullptr) PyException_SetTraceback(value, traceback);
-
-    PyObject* panic = panic_exception_type_if_created();
-    if (panic != nullptr && type == panic) {
-        bool ok = false;
-        std::string message = value != nullptr ? to_utf8(value, &ok) : std::string();
-        if (!ok) message = "Unwrapped panic from Python code";
-        std::fputs("--- PyO3 is resuming a panic after fetching a PanicException from Python. ---\n"
-                   "Python stack trace below:\n",
-                   stderr);
-        std::fflush(stderr);
-        PyErr_Restore(type, value, traceback);
-        PyErr_PrintEx(0);
-        fail_quietly(std::move(message));
-    }
     return PythonError(Ref(type), Ref(value), Ref(traceback));
+}
+
+PythonError resume_if_panic(PythonError error) {
+    PyObject* panic = panic_exception_type_if_created();
+    if (panic == nullptr || error.type() != panic) return error;
+    bool ok = false;
+    std::string message = error.value() != nullptr ? to_utf8(error.value(), &ok) : std::string();
+    if (!ok) message = "Unwrapped panic from Python code";
+    std::fputs("--- PyO3 is resuming a panic after fetching a PanicException from Python. ---\n"
+               "Python stack trace below:\n",
+               stderr);
+    std::fflush(stderr);
+    error.restore();
+    PyErr_PrintEx(0);
+    fail_quietly(std::move(message));
 }
 
 void PythonError::restore() const noexcept {
@@ -102,7 +103,7 @@ void PythonError::restore() const noexcept {
     PyErr_Restore(type, value, traceback);
 }
 
-void throw_python_error() { throw PythonError::fetch(); }
+void throw_python_error() { throw resume_if_panic(PythonError::fetch()); }
 
 void raise(PyObject* type, const std::string& message) {
     const Ref text = new_text(message);

@@ -13,9 +13,8 @@ public:
     PythonError(Ref type, Ref value, Ref traceback) noexcept
         : type_(std::move(type)), value_(std::move(value)), traceback_(std::move(traceback)) {}
 
-    // Takes the interpreter's current exception. With none set this is a SystemError.
-    // A PanicException coming back out of Python code is not an ordinary error: the
-    // interpreter prints it and the call is abandoned as a core failure with its message.
+    // Takes the interpreter's current exception, as it is. With none set this is a
+    // SystemError.
     static PythonError fetch();
 
     const char* what() const noexcept override { return "Python exception"; }
@@ -29,7 +28,14 @@ private:
     Ref type_, value_, traceback_;
 };
 
-// Fetches the current exception and throws it.
+// What the binding does with the error of Python code it ran (a conversion calling a
+// user's __float__, __index__, __len__, __iter__ or __bool__): a PanicException that escaped
+// from that code is not an ordinary error but a native failure coming back, so it is
+// printed by the interpreter, with two lines saying so before it, and the call is abandoned
+// as a core failure with its message. Any other error is returned unchanged.
+PythonError resume_if_panic(PythonError error);
+
+// The error of a failed interpreter call: resume_if_panic(PythonError::fetch()), thrown.
 [[noreturn]] void throw_python_error();
 
 // Sets `type(message)` and throws it. `message` is UTF-8; every character of it is kept,

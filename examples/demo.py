@@ -4,11 +4,13 @@ Every number printed is defined bit for bit: run it twice, or with any worker co
 (RAYON_NUM_THREADS=1 python examples/demo.py), and the output is identical.
 """
 import random
+from typing import List
 
 import tarnex
 
 
-def dense(x, weights, bias_row, batch):
+def dense(x: tarnex.PyNDArray, weights: tarnex.PyNDArray, bias_row: List[float],
+          batch: int) -> tarnex.PyNDArray:
     """x @ weights + bias, the bias repeated for each row of the batch."""
     out = x.matmul(weights)
     cols = out.shape()[1]
@@ -16,11 +18,11 @@ def dense(x, weights, bias_row, batch):
     return out.add(bias)
 
 
-def main():
+def main() -> None:
     rng = random.Random(7)
     batch, n_in, n_hidden, n_out = 4, 8, 16, 3
 
-    def randn(n):
+    def randn(n: int) -> List[float]:
         return [rng.gauss(0.0, 1.0) for _ in range(n)]
 
     x = tarnex.PyNDArray(randn(batch * n_in), [batch, n_in])

@@ -22,12 +22,13 @@ from __future__ import annotations
 
 import argparse
 import hashlib
+import importlib
 import math
 import random
 import struct
 import sys
 import time
-from typing import Dict, List, Optional, Sequence, Tuple
+from typing import Any, Dict, List, Optional, Sequence, Tuple
 
 from tarnex import PyBoolArray, PyNDArray
 
@@ -288,9 +289,10 @@ def to_arrays(rows: Sequence[Sequence[float]],
 
 def plot_history(path: str, losses: Sequence[float], train_acc: Sequence[float],
                  test_acc: Sequence[float]) -> None:
-    import matplotlib
+    # Imported by name: matplotlib is optional, and the example type-checks without it.
+    matplotlib: Any = importlib.import_module("matplotlib")
     matplotlib.use("Agg")
-    import matplotlib.pyplot as plt
+    plt: Any = importlib.import_module("matplotlib.pyplot")
 
     epochs = range(1, len(losses) + 1)
     fig, (left, right) = plt.subplots(1, 2, figsize=(10, 4))
@@ -307,7 +309,7 @@ def plot_history(path: str, losses: Sequence[float], train_acc: Sequence[float],
 
 def matplotlib_available() -> bool:
     try:
-        import matplotlib  # noqa: F401
+        importlib.import_module("matplotlib")
     except ImportError:
         return False
     return True

@@ -178,14 +178,16 @@ double float_item(PyObject* obj) {
     return v;
 }
 
+}  // namespace
+
+namespace {
+
 // The numpy.ndarray type, once an object of it has been seen (a strong reference, kept for
 // the life of the process).
 PyObject* numpy_ndarray_type = nullptr;
 
-// Whether obj is exactly a numpy.ndarray, found without importing numpy: a static (not
-// heap) type named numpy.ndarray that is the ndarray attribute of the numpy module already
-// in sys.modules. Reading the names of a static type runs no Python code, and the identity
-// test keeps any other type that merely carries the name from being read as an array.
+}  // namespace
+
 bool is_numpy_ndarray(PyObject* obj) {
     PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(obj));
     if (numpy_ndarray_type != nullptr) return type == numpy_ndarray_type;
@@ -213,11 +215,7 @@ bool is_numpy_ndarray(PyObject* obj) {
     return true;
 }
 
-// The memory of an exact numpy.ndarray that is one-dimensional, C-contiguous and of the
-// element type `typestr` ("<f8" native float64, "|b1" bool), read from its
-// __array_interface__: the first element and the length. False for any other array, which
-// then takes the general path.
-bool numpy_vector(PyObject* obj, const char* typestr, const void** data, std::uint64_t* n) {
+bool numpy_memory(PyObject* obj, const char* typestr, NumpyMemory* out) {
     if (!is_numpy_ndarray(obj)) return false;
     Ref interface(PyObject_GetAttrString(obj, "__array_interface__"));
     if (!interface || !PyDict_Check(interface.get())) {
@@ -231,22 +229,29 @@ bool numpy_vector(PyObject* obj, const char* typestr, const void** data, std::ui
     // Strides are None exactly when the array is C-contiguous.
     if (kind == nullptr || !PyUnicode_Check(kind) ||
         PyUnicode_CompareWithASCIIString(kind, typestr) != 0 || shape == nullptr ||
-        !PyTuple_Check(shape) || PyTuple_Size(shape) != 1 || strides != Py_None ||
-        address == nullptr || !PyTuple_Check(address) || PyTuple_Size(address) < 1) {
+        !PyTuple_Check(shape) || strides != Py_None || address == nullptr ||
+        !PyTuple_Check(address) || PyTuple_Size(address) != 2) {
         return false;
     }
-    const Py_ssize_t length = PyLong_AsSsize_t(PyTuple_GetItem(shape, 0));
-    void* pointer = PyLong_AsVoidPtr(PyTuple_GetItem(address, 0));
-    if (length < 0 || PyErr_Occurred()) {
+    NumpyMemory memory;
+    for (Py_ssize_t d = 0; d < PyTuple_Size(shape); ++d) {
+        const Py_ssize_t extent = PyLong_AsSsize_t(PyTuple_GetItem(shape, d));
+        if (extent < 0) {
+            PyErr_Clear();
+            return false;
+        }
+        memory.shape.push_back(static_cast<std::uint64_t>(extent));
+    }
+    memory.data = PyLong_AsVoidPtr(PyTuple_GetItem(address, 0));
+    const int readonly = PyObject_IsTrue(PyTuple_GetItem(address, 1));
+    if (PyErr_Occurred() || readonly < 0) {
         PyErr_Clear();
         return false;
     }
-    *data = pointer;
-    *n = static_cast<std::uint64_t>(length);
+    memory.writable = readonly == 0;
+    *out = std::move(memory);
     return true;
 }
-
-}  // namespace
 
 void raise_cannot_convert(PyObject* obj, const char* target) {
     raise(PyExc_TypeError,
@@ -320,14 +325,14 @@ Shape to_size_list(PyObject* obj) {
 
 Buffer<double> to_float_list(PyObject* obj) {
     Buffer<double> out;
-    const void* data = nullptr;
-    std::uint64_t n = 0;
     // The array is held by the caller's argument, and nothing runs between reading its
     // address and copying: the elements are exactly those iteration would yield.
+    NumpyMemory memory;
     if (!is_exact(obj, &PyList_Type) && !is_exact(obj, &PyTuple_Type) &&
-        numpy_vector(obj, "<f8", &data, &n)) {
+        numpy_memory(obj, "<f8", &memory) && memory.shape.size() == 1) {
+        const std::uint64_t n = memory.shape[0];
         out = Buffer<double>::uninitialized(n);
-        if (n != 0) std::memcpy(out.data(), data, n * sizeof(double));
+        if (n != 0) std::memcpy(out.data(), memory.data, n * sizeof(double));
         return out;
     }
     BufferSink<double> sink{out};
@@ -337,13 +342,13 @@ Buffer<double> to_float_list(PyObject* obj) {
 
 Buffer<Bool> to_bool_list(PyObject* obj) {
     Buffer<Bool> out;
-    const void* data = nullptr;
-    std::uint64_t n = 0;
     // As for floats; a byte other than 0 is a numpy True, so it becomes 1.
+    NumpyMemory memory;
     if (!is_exact(obj, &PyList_Type) && !is_exact(obj, &PyTuple_Type) &&
-        numpy_vector(obj, "|b1", &data, &n)) {
+        numpy_memory(obj, "|b1", &memory) && memory.shape.size() == 1) {
+        const std::uint64_t n = memory.shape[0];
         out = Buffer<Bool>::uninitialized(n);
-        const auto* bytes = static_cast<const Bool*>(data);
+        const auto* bytes = static_cast<const Bool*>(memory.data);
         for (std::uint64_t i = 0; i < n; ++i) out[i] = bytes[i] != 0;
         return out;
     }

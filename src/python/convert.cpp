@@ -349,7 +349,8 @@ Buffer<Bool> to_bool_list(PyObject* obj) {
         const std::uint64_t n = memory.shape[0];
         out = Buffer<Bool>::uninitialized(n);
         const auto* bytes = static_cast<const Bool*>(memory.data);
-        for (std::uint64_t i = 0; i < n; ++i) out[i] = bytes[i] != 0;
+        Bool* to = out.data();  // a plain pointer, so that the loop vectorises
+        for (std::uint64_t i = 0; i < n; ++i) to[i] = bytes[i] != 0;
         return out;
     }
     BufferSink<Bool> sink{out};

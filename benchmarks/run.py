@@ -20,6 +20,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import bench_construct  # noqa: E402
 import bench_elementwise  # noqa: E402
+import bench_io  # noqa: E402
 import bench_matmul  # noqa: E402
 import bench_reductions  # noqa: E402
 import bench_training  # noqa: E402
@@ -30,7 +31,7 @@ from common import Case, Result, measure, print_table  # noqa: E402
 # Every group of cases, in the order of the table.
 REGISTRY: Dict[str, Callable[[bool], Iterator[Case]]] = {}
 for module in (bench_construct, bench_reductions, bench_elementwise, bench_views,
-               bench_matmul, bench_training):
+               bench_matmul, bench_training, bench_io):
     REGISTRY.update(module.GROUPS)
 
 # (samples per side, least seconds per sample)

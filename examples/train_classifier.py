@@ -3,15 +3,14 @@
 A multilayer perceptron (two hidden ReLU layers, softmax cross-entropy, mini-batch SGD with
 momentum) learns three interleaved spirals. The data set is made here from a fixed seed: 2-D
 spiral points lifted to 12 features by fixed random sine projections. The forward pass, the
-backward pass and the weight updates are all tarnex operations. Python drives the loops,
-makes the data, reads back what it prints (the loss's logarithms are taken in Python, as
-tarnex has none) and builds the ReLU masks from values it reads back, as tarnex has no
-comparison.
+backward pass and the weight updates are all tarnex operations; the companion module
+tarnex_io reads arrays back in bulk and makes the ReLU masks by comparison. Python drives the
+loops, makes the data and takes the loss's logarithms, as tarnex has none.
 
-tarnex has no subtraction, division, broadcasting or comparison, so the code spells them out:
-a - b is a.add(b.scale(-1.0)), a bias row is repeated down the batch with gather, each row's
-softmax is the whole-array softmax of that row, column sums are a product with a row of ones,
-and the ReLU derivative is a boolean mask applied with where_.
+tarnex has no subtraction, division or broadcasting, so the code spells them out: a - b is
+a.add(b.scale(-1.0)), a bias row is repeated down the batch with gather, each row's softmax is
+the whole-array softmax of that row, column sums are a product with a row of ones, and the
+ReLU derivative is a boolean mask (tarnex_io.greater) applied with where_.
 
 Every number printed, except the elapsed times, is identical on every run and for every
 worker count (try RAYON_NUM_THREADS=1 and RAYON_NUM_THREADS=3).
@@ -30,6 +29,7 @@ import sys
 import time
 from typing import Any, Dict, List, Optional, Sequence, Tuple
 
+import tarnex_io
 from tarnex import PyBoolArray, PyNDArray
 
 SEED = 20240611
@@ -47,22 +47,11 @@ DEFAULT_EPOCHS = 40
 
 
 # ---------------------------------------------------------------------------------------------
-# Reading an array back into Python, and a mask made from an array's values: the two places
-# that visit elements one by one from Python, to be replaced by bulk read-back and
-# comparisons once tarnex has them.
+# Reading an array back into Python.
 
 def read_values(a: PyNDArray) -> List[float]:
-    """The elements of a one- or two-dimensional array in row-major order."""
-    shape = a.shape()
-    if len(shape) == 1:
-        return [a.get([i]) for i in range(shape[0])]
-    rows, cols = shape
-    return [a.get([i, j]) for i in range(rows) for j in range(cols)]
-
-
-def positive_mask(a: PyNDArray) -> PyBoolArray:
-    """True where an element of a is above zero (the elements relu lets through)."""
-    return PyBoolArray([v > 0.0 for v in read_values(a)], a.shape())
+    """The elements of an array in row-major order, read in one call."""
+    return tarnex_io.to_list(a)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -178,7 +167,8 @@ class ReLU:
         self._mask: Optional[PyBoolArray] = None
 
     def forward(self, x: PyNDArray) -> PyNDArray:
-        self._mask = positive_mask(x)
+        # True where an element is above zero: the elements relu lets through.
+        self._mask = tarnex_io.greater(x, 0.0)
         return x.relu()
 
     def backward(self, grad_out: PyNDArray) -> PyNDArray:

@@ -24,17 +24,6 @@ void dealloc(PyObject* self) {
     Py_DECREF(type);
 }
 
-template <class E>
-PyObject* alloc_instance(PyTypeObject* type, NDArray<E>&& array) {
-    auto alloc_slot = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-    PyObject* self = alloc_slot(type, 0);
-    if (self == nullptr) return nullptr;
-    auto* object = reinterpret_cast<ArrayObject<E>*>(self);
-    new (&object->array) NDArray<E>(std::move(array));
-    object->borrow = 0;
-    return self;
-}
-
 const char* const constructor_params[] = {"data", "shape"};
 
 template <class E>

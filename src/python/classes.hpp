@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
+#include <utility>
 
 #include "lib/record/ndarray.hpp"
 #include "python/borrow.hpp"
@@ -19,6 +21,21 @@ struct ArrayObject {
 
 using PyNDArray = ArrayObject<double>;
 using PyNDArrayBool = ArrayObject<Bool>;
+
+// A new instance of `type` (one of the two classes) owning `array`, its borrow counter 0;
+// null with the allocation's error set when the object cannot be allocated (`array` is then
+// released by its owner). The companion module makes its results with this too, so that
+// every instance of either class is laid out by this one function.
+template <class E>
+PyObject* alloc_instance(PyTypeObject* type, NDArray<E>&& array) {
+    auto alloc_slot = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+    PyObject* self = alloc_slot(type, 0);
+    if (self == nullptr) return nullptr;
+    auto* object = reinterpret_cast<ArrayObject<E>*>(self);
+    new (&object->array) NDArray<E>(std::move(array));
+    object->borrow = 0;
+    return self;
+}
 
 // The class objects, created on first use and kept for the life of the process.
 PyTypeObject* ndarray_type();

@@ -154,6 +154,14 @@ bool plain_float(PyObject* obj, Out& out) {
         out.push(PyFloat_AsDouble(obj));
         return true;
     }
+    // An exact int's float conversion is PyLong_AsDouble, with its OverflowError ("int too
+    // large to convert to float"); calling it directly skips the generic number protocol.
+    if (is_exact(obj, &PyLong_Type)) {
+        const double v = PyLong_AsDouble(obj);
+        if (v == -1.0 && PyErr_Occurred()) throw_python_error();
+        out.push(v);
+        return true;
+    }
     return false;
 }
 
@@ -171,6 +179,79 @@ double float_item(PyObject* obj) {
 }
 
 }  // namespace
+
+namespace {
+
+// The numpy.ndarray type, once an object of it has been seen (a strong reference, kept for
+// the life of the process).
+PyObject* numpy_ndarray_type = nullptr;
+
+}  // namespace
+
+bool is_numpy_ndarray(PyObject* obj) {
+    PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(obj));
+    if (numpy_ndarray_type != nullptr) return type == numpy_ndarray_type;
+    if ((PyType_GetFlags(Py_TYPE(obj)) & Py_TPFLAGS_HEAPTYPE) != 0) return false;
+    Ref module(PyObject_GetAttrString(type, "__module__"));
+    Ref name(module ? PyObject_GetAttrString(type, "__name__") : nullptr);
+    if (!name) {
+        PyErr_Clear();
+        return false;
+    }
+    if (!PyUnicode_Check(module.get()) || !PyUnicode_Check(name.get()) ||
+        PyUnicode_CompareWithASCIIString(module.get(), "numpy") != 0 ||
+        PyUnicode_CompareWithASCIIString(name.get(), "ndarray") != 0) {
+        return false;
+    }
+    PyObject* numpy = PyDict_GetItemString(PyImport_GetModuleDict(), "numpy");  // borrowed
+    if (numpy == nullptr) return false;
+    Ref ndarray(PyObject_GetAttrString(numpy, "ndarray"));
+    if (!ndarray) {
+        PyErr_Clear();
+        return false;
+    }
+    if (ndarray.get() != type) return false;
+    numpy_ndarray_type = ndarray.release();
+    return true;
+}
+
+bool numpy_memory(PyObject* obj, const char* typestr, NumpyMemory* out) {
+    if (!is_numpy_ndarray(obj)) return false;
+    Ref interface(PyObject_GetAttrString(obj, "__array_interface__"));
+    if (!interface || !PyDict_Check(interface.get())) {
+        PyErr_Clear();
+        return false;
+    }
+    PyObject* kind = PyDict_GetItemString(interface.get(), "typestr");
+    PyObject* shape = PyDict_GetItemString(interface.get(), "shape");
+    PyObject* strides = PyDict_GetItemString(interface.get(), "strides");
+    PyObject* address = PyDict_GetItemString(interface.get(), "data");
+    // Strides are None exactly when the array is C-contiguous.
+    if (kind == nullptr || !PyUnicode_Check(kind) ||
+        PyUnicode_CompareWithASCIIString(kind, typestr) != 0 || shape == nullptr ||
+        !PyTuple_Check(shape) || strides != Py_None || address == nullptr ||
+        !PyTuple_Check(address) || PyTuple_Size(address) != 2) {
+        return false;
+    }
+    NumpyMemory memory;
+    for (Py_ssize_t d = 0; d < PyTuple_Size(shape); ++d) {
+        const Py_ssize_t extent = PyLong_AsSsize_t(PyTuple_GetItem(shape, d));
+        if (extent < 0) {
+            PyErr_Clear();
+            return false;
+        }
+        memory.shape.push_back(static_cast<std::uint64_t>(extent));
+    }
+    memory.data = PyLong_AsVoidPtr(PyTuple_GetItem(address, 0));
+    const int readonly = PyObject_IsTrue(PyTuple_GetItem(address, 1));
+    if (PyErr_Occurred() || readonly < 0) {
+        PyErr_Clear();
+        return false;
+    }
+    memory.writable = readonly == 0;
+    *out = std::move(memory);
+    return true;
+}
 
 void raise_cannot_convert(PyObject* obj, const char* target) {
     raise(PyExc_TypeError,
@@ -215,7 +296,8 @@ bool to_bool(PyObject* obj) {
     if (name) {
         bool ok_module = false, ok_name = false;
         const std::string full = to_utf8(module.get(), &ok_module) + "." + to_utf8(name.get(), &ok_name);
-        numpy_bool = ok_module && ok_name && full == "numpy.bool_";
+        // numpy 1 names the type bool_, numpy 2 bool (keeping bool_ as another name of it).
+        numpy_bool = ok_module && ok_name && (full == "numpy.bool_" || full == "numpy.bool");
     } else {
         (void)resume_if_panic(PythonError::fetch());
     }
@@ -243,6 +325,16 @@ Shape to_size_list(PyObject* obj) {
 
 Buffer<double> to_float_list(PyObject* obj) {
     Buffer<double> out;
+    // The array is held by the caller's argument, and nothing runs between reading its
+    // address and copying: the elements are exactly those iteration would yield.
+    NumpyMemory memory;
+    if (!is_exact(obj, &PyList_Type) && !is_exact(obj, &PyTuple_Type) &&
+        numpy_memory(obj, "<f8", &memory) && memory.shape.size() == 1) {
+        const std::uint64_t n = memory.shape[0];
+        out = Buffer<double>::uninitialized(n);
+        if (n != 0) std::memcpy(out.data(), memory.data, n * sizeof(double));
+        return out;
+    }
     BufferSink<double> sink{out};
     convert_sequence(obj, sink, plain_float<BufferSink<double>>, float_item);
     return out;
@@ -250,6 +342,17 @@ Buffer<double> to_float_list(PyObject* obj) {
 
 Buffer<Bool> to_bool_list(PyObject* obj) {
     Buffer<Bool> out;
+    // As for floats; a byte other than 0 is a numpy True, so it becomes 1.
+    NumpyMemory memory;
+    if (!is_exact(obj, &PyList_Type) && !is_exact(obj, &PyTuple_Type) &&
+        numpy_memory(obj, "|b1", &memory) && memory.shape.size() == 1) {
+        const std::uint64_t n = memory.shape[0];
+        out = Buffer<Bool>::uninitialized(n);
+        const auto* bytes = static_cast<const Bool*>(memory.data);
+        Bool* to = out.data();  // a plain pointer, so that the loop vectorises
+        for (std::uint64_t i = 0; i < n; ++i) to[i] = bytes[i] != 0;
+        return out;
+    }
     BufferSink<Bool> sink{out};
     convert_sequence(obj, sink, plain_bool<BufferSink<Bool>>,
                      [](PyObject* item) { return static_cast<Bool>(to_bool(item)); });

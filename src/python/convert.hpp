@@ -20,6 +20,23 @@ Buffer<double> to_float_list(PyObject* obj);
 Buffer<Bool> to_bool_list(PyObject* obj);
 bool to_bool(PyObject* obj);
 
+// Whether obj is exactly a numpy.ndarray, found without importing numpy: a static (not heap)
+// type named numpy.ndarray that is the ndarray attribute of the numpy module already in
+// sys.modules. Reading the names of a static type runs no Python code, and the identity test
+// keeps any other type that merely carries the name from being taken for the array type.
+bool is_numpy_ndarray(PyObject* obj);
+
+// The memory of a C-contiguous numpy.ndarray, read from its __array_interface__.
+struct NumpyMemory {
+    void* data = nullptr;  // the first element
+    Shape shape;
+    bool writable = false;
+};
+
+// Fills `out` when obj is exactly a numpy.ndarray, C-contiguous, of the element type
+// `typestr` ("<f8" native float64, "|b1" bool); false for anything else (no error set).
+bool numpy_memory(PyObject* obj, const char* typestr, NumpyMemory* out);
+
 // The __qualname__ of the type of obj, or "<failed to extract type name>".
 std::string type_qualname(PyObject* obj);
 

@@ -1,4 +1,4 @@
-// The element-wise, mask and transpose kernels of every level this CPU can run, against
+// The element-wise, mask, comparison and transpose kernels of every level this CPU can run, against
 // plain loops over the same inputs: the same bits, lengths around every vector width.
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "lib/compare/kernels.hpp"
 #include "lib/elementwise/kernels.hpp"
 #include "lib/selection/mask_kernels.hpp"
 #include "lib/views/transpose.hpp"
@@ -58,19 +59,22 @@ struct Level {
     const tarnex::ElementwiseKernels* elementwise;
     const tarnex::MaskKernels* masks;
     tarnex::TransposeCopy transpose;
+    const tarnex::CompareKernels* compares;
 };
 
 std::vector<Level> runnable_levels() {
     std::vector<Level> out;
     out.push_back({Isa::baseline, &tarnex::baseline::elementwise_kernels,
-                   &tarnex::baseline::mask_kernels, tarnex::baseline::transpose_copy});
+                   &tarnex::baseline::mask_kernels, tarnex::baseline::transpose_copy,
+                   &tarnex::baseline::compare_kernels});
     if (levels::runs(Isa::avx2)) {
         out.push_back({Isa::avx2, &tarnex::avx2::elementwise_kernels, &tarnex::avx2::mask_kernels,
-                       tarnex::avx2::transpose_copy});
+                       tarnex::avx2::transpose_copy, &tarnex::avx2::compare_kernels});
     }
     if (levels::runs(Isa::avx512)) {
         out.push_back({Isa::avx512, &tarnex::avx512::elementwise_kernels,
-                       &tarnex::avx512::mask_kernels, tarnex::avx512::transpose_copy});
+                       &tarnex::avx512::mask_kernels, tarnex::avx512::transpose_copy,
+                       &tarnex::avx512::compare_kernels});
     }
     return out;
 }
@@ -133,6 +137,61 @@ TEST_P(EveryLength, MaskKernels) {
         EXPECT_TRUE(same_bits(packed, kept)) << name << " compress_selected, n=" << n;
         k.choose_elements(m.data(), a.data(), b.data(), n, out.data());
         EXPECT_TRUE(same_bits(out, chosen)) << name << " choose_elements, n=" << n;
+    }
+}
+
+// Each comparison's plain C++ form, by tarnex::Comparison.
+bool holds(int op, double a, double b) {
+    switch (op) {
+        case 0: return a > b;
+        case 1: return a >= b;
+        case 2: return a < b;
+        case 3: return a <= b;
+        case 4: return a == b;
+        default: return a != b;
+    }
+}
+
+TEST_P(EveryLength, CompareKernels) {
+    const std::uint64_t n = GetParam();
+    // Every other b is a copy of a's element, so that equal pairs (and NaN with NaN) occur.
+    const std::vector<double> a = values(n, 6 + n);
+    std::vector<double> b = values(n, 7 + n);
+    for (std::uint64_t i = 0; i < n; i += 2) b[i] = a[i];
+    const std::vector<Bool> p = mask(n, 8 + n), q = mask(n, 9 + n);
+    const double scalars[] = {0.0, -0.0, from_bits(0x7FF8000000000001), 1.5};
+    for (const Level& level : runnable_levels()) {
+        const auto& k = *level.compares;
+        const char* name = tarnex::cpu::isa_name(level.isa);
+        // One guard byte after the n outputs must stay untouched.
+        std::vector<Bool> out(n + 1, 7);
+        for (int op = 0; op < tarnex::comparison_count; ++op) {
+            k.arrays[op](a.data(), b.data(), out.data(), n);
+            for (std::uint64_t i = 0; i < n; ++i) {
+                ASSERT_EQ(out[i], holds(op, a[i], b[i]) ? 1 : 0)
+                    << name << " arrays op " << op << " n=" << n << " i=" << i;
+            }
+            for (double s : scalars) {
+                k.scalars[op](a.data(), s, out.data(), n);
+                for (std::uint64_t i = 0; i < n; ++i) {
+                    ASSERT_EQ(out[i], holds(op, a[i], s) ? 1 : 0)
+                        << name << " scalar op " << op << " n=" << n << " i=" << i;
+                }
+            }
+        }
+        k.isnan(a.data(), out.data(), n);
+        for (std::uint64_t i = 0; i < n; ++i) ASSERT_EQ(out[i], a[i] != a[i] ? 1 : 0) << name;
+        k.logical_not(p.data(), out.data(), n);
+        for (std::uint64_t i = 0; i < n; ++i) ASSERT_EQ(out[i], p[i] == 0 ? 1 : 0) << name;
+        k.logical_and(p.data(), q.data(), out.data(), n);
+        for (std::uint64_t i = 0; i < n; ++i) {
+            ASSERT_EQ(out[i], p[i] != 0 && q[i] != 0 ? 1 : 0) << name << " and";
+        }
+        k.logical_or(p.data(), q.data(), out.data(), n);
+        for (std::uint64_t i = 0; i < n; ++i) {
+            ASSERT_EQ(out[i], p[i] != 0 || q[i] != 0 ? 1 : 0) << name << " or";
+        }
+        EXPECT_EQ(out[n], 7) << name << " wrote past its output";
     }
 }
 

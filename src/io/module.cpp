@@ -97,6 +97,9 @@ PyModuleDef module_def = {
 }  // namespace
 }  // namespace tarnex::io
 
+// The entry point is the one symbol the module exports. The interpreter's headers before 3.9
+// do not mark it visible themselves, and everything is compiled hidden by default.
+#pragma GCC visibility push(default)
 extern "C" PyMODINIT_FUNC PyInit_tarnex_io(void) {
     using namespace tarnex;
     return py::guarded([]() -> PyObject* {
@@ -104,3 +107,5 @@ extern "C" PyMODINIT_FUNC PyInit_tarnex_io(void) {
         return py::check(PyModule_Create(&io::module_def));
     });
 }
+#pragma GCC visibility pop
+

@@ -30,6 +30,9 @@ void add_class(PyObject* module, const char* name, PyTypeObject* type) {
 }  // namespace
 }  // namespace tarnex::py
 
+// The entry point is the one symbol the module exports. The interpreter's headers before 3.9
+// do not mark it visible themselves, and everything is compiled hidden by default.
+#pragma GCC visibility push(default)
 extern "C" PyMODINIT_FUNC PyInit_tarnex(void) {
     using namespace tarnex::py;
     return guarded([]() -> PyObject* {
@@ -46,3 +49,5 @@ extern "C" PyMODINIT_FUNC PyInit_tarnex(void) {
         return module.release();
     });
 }
+#pragma GCC visibility pop
+

@@ -35,13 +35,11 @@ def cpu_model() -> str:
 
 
 def instruction_set() -> str:
-    """The widest instruction set tarnex's matrix-product kernels pick on this CPU:
-    avx512f, avx2 or baseline. tarnex picks the same way, from what the CPU reports."""
-    flags = set(_cpuinfo().get("flags", "").split())
-    for name in ("avx512f", "avx2"):
-        if name in flags:
-            return name
-    return "baseline"
+    """The instruction-set level tarnex's kernels run at in this build and on this CPU
+    (avx512, avx2 or baseline), as the companion module reports it."""
+    import tarnex_io
+
+    return tarnex_io.instruction_set()
 
 
 def usable_cpus() -> int:

@@ -1,28 +1,74 @@
-// The element-wise loops, written once and compiled per instruction-set level: each level's
-// file includes this inside its target region and namespace, and the compiler vectorises the
-// loops for that level. Every loop does one IEEE operation per element at its own position,
-// so every level gives the same bits. This file includes nothing itself.
+// The element-wise loops, written once over a level's vector operations and compiled per
+// instruction-set level: each level's file includes this inside its target region and
+// namespace, after a struct `Lanes` with
+//
+//   Lanes::width                       doubles per vector
+//   Lanes::Vec, load(p), store(p, v), splat(x)
+//   Lanes::add(a, b), mul(a, b)        one rounded operation per lane, `a` as the first
+//                                      source; add1 and mul1 the same on one double
+//
+// Every loop does one IEEE operation per element at its own position, so every level gives
+// the same bits. When both operands of an addition or multiplication are NaN, the hardware
+// returns the first source's NaN, and a compiler may swap the operands of these commutative
+// operations as it likes, differently in a vector body and its scalar tail; the level's
+// operations therefore fix the order, so the left operand's NaN (self's) always wins, on
+// every level, for every split of the work. This file includes nothing itself.
 
 namespace {
 
+using Vec = typename Lanes::Vec;
+constexpr std::uint64_t width = Lanes::width;
+
+// out[i] = op(a[i], b[i]), four vectors a step, then single vectors, then single doubles.
+template <Vec (*vec)(Vec, Vec), double (*one)(double, double)>
+inline void map_pairs(const double* a, const double* b, double* out, std::uint64_t n) noexcept {
+    std::uint64_t i = 0;
+    for (; i + 4 * width <= n; i += 4 * width) {
+        const Vec r0 = vec(Lanes::load(a + i), Lanes::load(b + i));
+        const Vec r1 = vec(Lanes::load(a + i + width), Lanes::load(b + i + width));
+        const Vec r2 = vec(Lanes::load(a + i + 2 * width), Lanes::load(b + i + 2 * width));
+        const Vec r3 = vec(Lanes::load(a + i + 3 * width), Lanes::load(b + i + 3 * width));
+        Lanes::store(out + i, r0);
+        Lanes::store(out + i + width, r1);
+        Lanes::store(out + i + 2 * width, r2);
+        Lanes::store(out + i + 3 * width, r3);
+    }
+    for (; i + width <= n; i += width) Lanes::store(out + i, vec(Lanes::load(a + i), Lanes::load(b + i)));
+    for (; i < n; ++i) out[i] = one(a[i], b[i]);
+}
+
 void add(const double* a, const double* b, double* out, std::uint64_t n) noexcept {
-    for (std::uint64_t i = 0; i < n; ++i) out[i] = a[i] + b[i];
+    map_pairs<Lanes::add, Lanes::add1>(a, b, out, n);
 }
 
 void mul(const double* a, const double* b, double* out, std::uint64_t n) noexcept {
-    for (std::uint64_t i = 0; i < n; ++i) out[i] = a[i] * b[i];
+    map_pairs<Lanes::mul, Lanes::mul1>(a, b, out, n);
 }
 
 void scale(const double* x, double scalar, double* out, std::uint64_t n) noexcept {
-    for (std::uint64_t i = 0; i < n; ++i) out[i] = x[i] * scalar;
+    const Vec s = Lanes::splat(scalar);
+    std::uint64_t i = 0;
+    for (; i + 4 * width <= n; i += 4 * width) {
+        const Vec r0 = Lanes::mul(Lanes::load(x + i), s);
+        const Vec r1 = Lanes::mul(Lanes::load(x + i + width), s);
+        const Vec r2 = Lanes::mul(Lanes::load(x + i + 2 * width), s);
+        const Vec r3 = Lanes::mul(Lanes::load(x + i + 3 * width), s);
+        Lanes::store(out + i, r0);
+        Lanes::store(out + i + width, r1);
+        Lanes::store(out + i + 2 * width, r2);
+        Lanes::store(out + i + 3 * width, r3);
+    }
+    for (; i + width <= n; i += width) Lanes::store(out + i, Lanes::mul(Lanes::load(x + i), s));
+    for (; i < n; ++i) out[i] = Lanes::mul1(x[i], scalar);
 }
 
 // Compiles to a compare-and-mask (0.0 < x selects x, anything else, NaN included, the
-// zero), so there is no branch and the zero is always +0.0.
+// zero), so there is no branch and the zero is always +0.0; no NaN is ever produced.
 void relu(const double* x, double* out, std::uint64_t n) noexcept {
     for (std::uint64_t i = 0; i < n; ++i) out[i] = x[i] > 0.0 ? x[i] : 0.0;
 }
 
+// Division does not commute, so the compiler keeps x as the first source.
 void divide_in_place(double* x, std::uint64_t n, double s) noexcept {
     for (std::uint64_t i = 0; i < n; ++i) x[i] = x[i] / s;
 }

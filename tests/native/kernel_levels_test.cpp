@@ -87,10 +87,10 @@ TEST_P(EveryLength, ElementwiseKernels) {
     const std::vector<double> a = values(n, 1 + n), b = values(n, 2 + n);
     std::vector<double> sum(n), product(n), scaled(n), rectified(n), divided = a;
     // When both operands are NaN, the left one's NaN is the result on every level.
-    const auto nan_rule = [](double x, double y, double r) { return std::isnan(x) ? x : r; };
+    const auto nan_rule = [](double x, double r) { return std::isnan(x) ? x : r; };
     for (std::uint64_t i = 0; i < n; ++i) {
-        sum[i] = nan_rule(a[i], b[i], a[i] + b[i]);
-        product[i] = nan_rule(a[i], b[i], a[i] * b[i]);
+        sum[i] = nan_rule(a[i], a[i] + b[i]);
+        product[i] = nan_rule(a[i], a[i] * b[i]);
         scaled[i] = a[i] * -1.5;
         rectified[i] = a[i] > 0.0 ? a[i] : 0.0;
         divided[i] = a[i] / 3.0;

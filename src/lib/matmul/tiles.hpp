@@ -42,6 +42,14 @@ using TileKernelFn = void (*)(const TileArgs& tile);
 inline constexpr int max_tile_rows = 8;
 inline constexpr int max_tile_vectors = 4;
 
+// How the driver cuts the product into blocks for one set of tile kernels: at most
+// `depth_block` steps of p per block, and at most `packed_b_bytes` of b packed at a time
+// (sized to stay in the level-2 cache together with the rows of a and c that pass by).
+struct Blocking {
+    std::uint64_t depth_block;
+    std::uint64_t packed_b_bytes;
+};
+
 // The kernels of one instruction set: `run[r - 1][v - 1]` computes r rows of v vectors of
 // `lanes` columns each (r up to `rows`, v up to `vectors`), so partial tiles at the bottom
 // and right edges do no work for rows or vectors that do not exist.
@@ -49,14 +57,15 @@ struct TileKernel {
     std::uint64_t rows;
     std::uint64_t vectors;
     std::uint64_t lanes;
+    Blocking blocking;
     TileKernelFn run[max_tile_rows][max_tile_vectors];
 };
 
 // Fills a TileKernel from `Tile<rows, vectors>::run` for every size up to the given ones.
 template <template <int, int> class Tile, int Rows, int Vectors>
-TileKernel make_tile_kernel(std::uint64_t lanes) {
+TileKernel make_tile_kernel(std::uint64_t lanes, Blocking blocking) {
     static_assert(Rows <= max_tile_rows && Vectors <= max_tile_vectors);
-    TileKernel kernel{Rows, Vectors, lanes, {}};
+    TileKernel kernel{Rows, Vectors, lanes, blocking, {}};
     auto fill_row = [&]<int R, int... V>(std::integer_sequence<int, V...>) {
         ((kernel.run[R - 1][V] = &Tile<R, V + 1>::run), ...);
     };

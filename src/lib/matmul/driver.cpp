@@ -52,7 +52,8 @@ void multiply_blocked(const double* a, const double* b, double* c, std::uint64_t
     const std::uint64_t depth_block = kernel.blocking.depth_block;
     const std::uint64_t depth_blocks = (k + depth_block - 1) / depth_block;
     const std::uint64_t depth_step = (k + depth_blocks - 1) / depth_blocks;
-    const std::uint64_t cols_fit = std::max(panel_cols, kernel.blocking.packed_b_bytes / (depth_step * 8));
+    const std::uint64_t cols_fit =
+        std::max(panel_cols, kernel.blocking.packed_b_bytes / (depth_step * 8));
     const std::uint64_t col_step =
         std::min(round_up(n, panel_cols), cols_fit / panel_cols * panel_cols);
     // Packing b pays when its panels serve several row tiles. With one row tile each value

@@ -85,9 +85,19 @@ namespace avx512 { TileKernel tile_kernel(); }
 void multiply_blocked(const double* a, const double* b, double* c, std::uint64_t m,
                       std::uint64_t k, std::uint64_t n, const TileKernel& kernel);
 
-// The same for results of at most `narrow_max_cols` columns, with result rows in the vector
-// lanes; only when the CPU has AVX-512.
+// The same for results of 1 to `narrow_max_cols` columns, with result rows in the vector
+// lanes, on each level (a level may only run when the CPU has it).
 inline constexpr std::uint64_t narrow_max_cols = 4;
+using NarrowFn = void (*)(const double* a, const double* b, double* c, std::uint64_t m,
+                          std::uint64_t k, std::uint64_t n);
+namespace baseline {
+void multiply_narrow(const double* a, const double* b, double* c, std::uint64_t m,
+                     std::uint64_t k, std::uint64_t n);
+}
+namespace avx2 {
+void multiply_narrow(const double* a, const double* b, double* c, std::uint64_t m,
+                     std::uint64_t k, std::uint64_t n);
+}
 namespace avx512 {
 void multiply_narrow(const double* a, const double* b, double* c, std::uint64_t m,
                      std::uint64_t k, std::uint64_t n);

@@ -18,7 +18,9 @@ struct Lanes {
     // vmaxpd returns its second source when either is NaN. (The masked form with every lane
     // selected is the same instruction; the unmasked intrinsic trips a false
     // uninitialised-value warning in GCC 12.)
-    static Vec max(Vec x, Vec m) { return _mm512_mask_max_pd(m, static_cast<__mmask8>(0xFF), x, m); }
+    static Vec max(Vec x, Vec m) {
+        return _mm512_mask_max_pd(m, static_cast<__mmask8>(0xFF), x, m);
+    }
     static unsigned equal_bits(Vec x, Vec v) {
         return static_cast<unsigned>(_mm512_cmp_pd_mask(x, v, _CMP_EQ_OQ));
     }

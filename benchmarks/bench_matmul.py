@@ -2,23 +2,29 @@
 product runs on the calling thread), as time, GFLOP/s and, in the notes, the share of this
 core's peak without fused multiply-add.
 
-The peak assumes one vector multiply and one vector add issue per cycle (two flops per lane
-per cycle, as the product's exact order needs a separate multiply and add): peak = measured
-clock x lanes x 2, clock and lanes from matmul_peak.cpp (compiled on the fly), which also
-measures how fast independent multiplies and adds actually issue, as a check.
+The peak is the rate at which this core issues independent vector multiplies and adds (no
+fused multiply-add, as the product's exact order needs a separate multiply and add) at the
+vector width of the level tarnex runs at, measured by matmul_peak.cpp --levels (compiled on
+the fly). The level is the widest this CPU has, or TARNEX_BENCH_LEVEL (baseline, avx2,
+avx512) for a build pinned lower with -DTARNEX_ISA. Some CPUs issue fewer wide vectors per
+cycle than narrow ones, so each level is set against its own rate.
 
 numpy's BLAS reads OPENBLAS_CORETYPE and OPENBLAS_L2_SIZE when it loads; run without them to
 measure the kernel it picks on its own. The kernel in use is printed with the machine.
 """
 from __future__ import annotations
 
+import functools
+import os
+import subprocess
 import sys
-from typing import Callable, Iterator
+import tempfile
+from typing import Callable, Dict, Iterator, Optional
 
 import numpy as np
 
 from common import Case, Result
-from machine import no_fma_peak
+from machine import HERE, instruction_set
 
 import tarnex
 
@@ -38,6 +44,31 @@ MORE_SHAPES = [
 ]
 
 
+@functools.lru_cache(maxsize=None)
+def level_peaks() -> Dict[str, float]:
+    """Measured flop/s of independent vector multiplies and adds per level this CPU has;
+    empty without a C++ compiler."""
+    with tempfile.TemporaryDirectory() as tmp:
+        exe = os.path.join(tmp, "matmul_peak")
+        try:
+            subprocess.run(["g++", "-O2", os.path.join(HERE, "matmul_peak.cpp"), "-o", exe],
+                           check=True, capture_output=True)
+            out = subprocess.run([exe, "--levels"], check=True, capture_output=True,
+                                 text=True).stdout
+        except (OSError, subprocess.CalledProcessError):
+            return {}
+    return {line.split()[0]: float(line.split()[2]) for line in out.splitlines() if line}
+
+
+def tarnex_level() -> str:
+    return os.environ.get("TARNEX_BENCH_LEVEL") or {"avx512f": "avx512"}.get(
+        instruction_set(), instruction_set())
+
+
+def peak() -> Optional[float]:
+    return level_peaks().get(tarnex_level())
+
+
 def operands(m: int, k: int, n: int):
     rng = np.random.default_rng(m * 7 + k * 3 + n)
     x, y = rng.uniform(-1.0, 1.0, (m, k)), rng.uniform(-1.0, 1.0, (k, n))
@@ -49,9 +80,10 @@ def throughput(flops: float) -> Callable[[Result], str]:
     def note(r: Result) -> str:
         ours, theirs = flops / r.tarnex, flops / r.numpy
         text = f"GFLOP/s {ours / 1e9:.1f} vs {theirs / 1e9:.1f}"
-        peak = no_fma_peak()
-        if peak:
-            text += f"; {ours / peak:.0%} of the no-FMA peak"
+        top = peak()
+        if top:
+            text += (f"; {ours / top:.0%} of the {tarnex_level()} no-FMA peak "
+                     f"({top / 1e9:.1f} GFLOP/s)")
         return text
     return note
 

@@ -13,7 +13,7 @@ import tarnex
 
 
 def reductions(quick: bool) -> Iterator[Case]:
-    for n in (10**3, 10**6) if quick else (10**3, 10**6, 10**7):
+    for n in (10**3, 10**6) if quick else (10**3, 10**4, 10**5, 10**6, 10**7):
         x = np.random.default_rng(n).uniform(-1.0, 1.0, n)
         a = tarnex.PyNDArray(x.tolist(), [n])
         size = f"{n:.0e}"

@@ -75,6 +75,22 @@ std::vector<Named> runnable_kernels() {
     return out;
 }
 
+struct NamedNarrow {
+    const char* name;
+    tarnex::NarrowFn multiply;
+};
+
+std::vector<NamedNarrow> runnable_narrow_kernels() {
+    std::vector<NamedNarrow> out{{"baseline", tarnex::baseline::multiply_narrow}};
+    if (levels::runs(tarnex::cpu::Isa::avx2)) {
+        out.push_back({"avx2", tarnex::avx2::multiply_narrow});
+    }
+    if (levels::runs(tarnex::cpu::Isa::avx512)) {
+        out.push_back({"avx512", tarnex::avx512::multiply_narrow});
+    }
+    return out;
+}
+
 class EveryKernel : public testing::TestWithParam<std::tuple<int, int, int>> {};
 
 TEST_P(EveryKernel, SameBitsAsSequentialSums) {
@@ -89,17 +105,18 @@ TEST_P(EveryKernel, SameBitsAsSequentialSums) {
         EXPECT_EQ(0, std::memcmp(c.data(), expected.data(), c.size() * sizeof(double)))
             << named.name << " kernel, " << m << "x" << k << " times " << k << "x" << n;
     }
-    const bool narrow = static_cast<std::uint64_t>(n) <= tarnex::narrow_max_cols;
-    if (narrow && levels::runs(tarnex::cpu::Isa::avx512)) {
+    if (static_cast<std::uint64_t>(n) > tarnex::narrow_max_cols) return;
+    for (const NamedNarrow& named : runnable_narrow_kernels()) {
         std::vector<double> c(m * n, 12345.0);
-        tarnex::avx512::multiply_narrow(a.data(), b.data(), c.data(), m, k, n);
+        named.multiply(a.data(), b.data(), c.data(), m, k, n);
         EXPECT_EQ(0, std::memcmp(c.data(), expected.data(), c.size() * sizeof(double)))
-            << "narrow kernel, " << m << "x" << k << " times " << k << "x" << n;
+            << named.name << " narrow kernel, " << m << "x" << k << " times " << k << "x" << n;
     }
 }
 
 // Heights and widths around every kernel's tile, with and without packing of b (one row
-// tile or several), depths of one and several blocks, and results of several column blocks.
+// tile or several), depths of one and several blocks, and results of several column blocks;
+// for the narrow kernels, heights and depths around 2, 4 and 8 rows or steps per block.
 INSTANTIATE_TEST_SUITE_P(Shapes, EveryKernel,
                          testing::Values(std::make_tuple(1, 1, 1), std::make_tuple(1, 5, 3),
                                          std::make_tuple(2, 3, 4), std::make_tuple(3, 5, 7),
@@ -110,6 +127,10 @@ INSTANTIATE_TEST_SUITE_P(Shapes, EveryKernel,
                                          std::make_tuple(8, 520, 300),
                                          std::make_tuple(31, 257, 65), std::make_tuple(17, 9, 2),
                                          std::make_tuple(8, 16, 4), std::make_tuple(25, 31, 3),
-                                         std::make_tuple(9, 7, 1)));
+                                         std::make_tuple(9, 7, 1), std::make_tuple(3, 4, 2),
+                                         std::make_tuple(5, 10, 4), std::make_tuple(6, 8, 1),
+                                         std::make_tuple(12, 17, 3), std::make_tuple(7, 1, 4),
+                                         std::make_tuple(11, 301, 1), std::make_tuple(33, 20, 4),
+                                         std::make_tuple(50, 9, 2)));
 
 }  // namespace

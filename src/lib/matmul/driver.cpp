@@ -1,7 +1,7 @@
 // Cache blocking and packing around the tile kernels.
 //
 // The columns of the result are taken in blocks whose packed slice of b stays in the
-// level-2 cache, and the p range in blocks of at most `depth_block`. For each such block
+// level-2 cache, and the p range in blocks of at most the kernel's depth block. For each such block
 // the slice of b is packed into panels (per p, one tile's columns side by side, zero-padded
 // to whole vectors); then, row tile by row tile, the kernel runs over every panel, reading
 // the tile's rows of a in place (a few rows of one depth block stay in the level-1 cache
@@ -18,8 +18,10 @@
 namespace tarnex {
 namespace {
 
-constexpr std::uint64_t depth_block = 256;
-constexpr std::uint64_t packed_b_bytes = 512 * 1024;
+// The depth block when b is read in place: its rows under one block, 32 of them, are few
+// enough for the prefetcher to follow them all, and the result tile is stored and loaded
+// again only once per 32 steps.
+constexpr std::uint64_t unpacked_depth_block = 32;
 
 std::uint64_t round_up(std::uint64_t value, std::uint64_t step) {
     return (value + step - 1) / step * step;
@@ -51,16 +53,23 @@ void multiply_blocked(const double* a, const double* b, double* c, std::uint64_t
                       std::uint64_t k, std::uint64_t n, const TileKernel& kernel) {
     const std::uint64_t lanes = kernel.lanes;
     const std::uint64_t panel_cols = kernel.vectors * lanes;
-    // Equal depth blocks, so a short last block does not pay a full block's overheads.
-    const std::uint64_t depth_blocks = (k + depth_block - 1) / depth_block;
-    const std::uint64_t depth_step = (k + depth_blocks - 1) / depth_blocks;
-    const std::uint64_t cols_fit = std::max(panel_cols, packed_b_bytes / (depth_step * 8));
-    const std::uint64_t col_step =
-        std::min(round_up(n, panel_cols), cols_fit / panel_cols * panel_cols);
     // Packing b pays when its panels serve several row tiles. With one row tile each value
     // is read once, so b is read in place and only a panel narrower than whole vectors (which
-    // the kernel would read past) is packed.
+    // the kernel would read past) is packed. Then nothing bounds the column block, and short
+    // depth blocks let the panels of one block walk the same few rows of b from left to
+    // right, which the hardware prefetcher follows, instead of a tall strip of each row.
     const bool pack_all = m > kernel.rows;
+    // Equal depth blocks, so a short last block does not pay a full block's overheads.
+    const std::uint64_t depth_block =
+        pack_all ? kernel.blocking.depth_block : unpacked_depth_block;
+    const std::uint64_t depth_blocks = (k + depth_block - 1) / depth_block;
+    const std::uint64_t depth_step = (k + depth_blocks - 1) / depth_blocks;
+    const std::uint64_t cols_fit =
+        std::max(panel_cols, kernel.blocking.packed_b_bytes / (depth_step * 8));
+    const std::uint64_t col_step = pack_all
+                                       ? std::min(round_up(n, panel_cols),
+                                                  cols_fit / panel_cols * panel_cols)
+                                       : round_up(n, panel_cols);
 
     Buffer<double> b_storage;
     double* packed = aligned_scratch(b_storage, depth_step * (pack_all ? col_step : panel_cols));

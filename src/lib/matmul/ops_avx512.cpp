@@ -39,7 +39,9 @@ using Tile = TileLoop<Ops, R, V>;
 
 }  // namespace
 
-TileKernel tile_kernel() { return make_tile_kernel<Tile, 6, 4>(Ops::lanes); }
+TileKernel tile_kernel() {
+    return make_tile_kernel<Tile, 6, 4>(Ops::lanes, {256, 512 * 1024});
+}
 
 }  // namespace tarnex::avx512
 TARNEX_TARGET_END

@@ -34,6 +34,8 @@ using Tile = TileLoop<Ops, R, V>;
 
 }  // namespace
 
-TileKernel tile_kernel() { return make_tile_kernel<Tile, 4, 2>(Ops::lanes); }
+TileKernel tile_kernel() {
+    return make_tile_kernel<Tile, 4, 2>(Ops::lanes, {256, 256 * 1024});
+}
 
 }  // namespace tarnex::baseline

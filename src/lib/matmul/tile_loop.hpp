@@ -14,13 +14,30 @@
 
 template <class Ops, int R, int V>
 struct TileLoop {
+    using Vec = typename Ops::Vec;
+
+    // One step of p: acc[r][v] + b[v] * a[r], each row's a[r] lda apart.
+    static inline void step(Vec (&acc)[R][V], const double* a, const double* b,
+                            std::uint64_t lda) {
+        constexpr int lanes = Ops::lanes;
+        Vec bv[V];
+#pragma GCC unroll 4
+        for (int v = 0; v < V; ++v) bv[v] = Ops::load(b + v * lanes);
+#pragma GCC unroll 8
+        for (int r = 0; r < R; ++r) {
+            const auto av = Ops::broadcast(a + r * lda);
+#pragma GCC unroll 4
+            for (int v = 0; v < V; ++v) acc[r][v] = Ops::plus(acc[r][v], Ops::times(bv[v], av));
+        }
+    }
+
     // The loops are unrolled before the accumulator array is split into registers.
     template <bool resume>
     static inline void sums(const TileArgs& t) {
         constexpr int lanes = Ops::lanes;
         const double* a = t.a;
         const double* b = t.b;
-        typename Ops::Vec acc[R][V];
+        Vec acc[R][V];
 #pragma GCC unroll 8
         for (int r = 0; r < R; ++r) {
 #pragma GCC unroll 4
@@ -28,19 +45,17 @@ struct TileLoop {
                 acc[r][v] = resume ? Ops::load(t.c + r * t.ldc + v * lanes) : Ops::zero();
             }
         }
-        for (std::uint64_t p = 0; p < t.depth; ++p) {
-            typename Ops::Vec bv[V];
-#pragma GCC unroll 4
-            for (int v = 0; v < V; ++v) bv[v] = Ops::load(b + v * lanes);
-#pragma GCC unroll 8
-            for (int r = 0; r < R; ++r) {
-                const auto av = Ops::broadcast(a + r * t.lda);
-#pragma GCC unroll 4
-                for (int v = 0; v < V; ++v) acc[r][v] = Ops::plus(acc[r][v], Ops::times(bv[v], av));
-            }
-            a += 1;
-            b += t.ldb;
+        // Two steps of p per iteration: the loop's own instructions are paid once per two
+        // steps, and the second step's loads of b can issue while the first one's products
+        // are still in flight.
+        std::uint64_t p = 0;
+        for (; p + 2 <= t.depth; p += 2) {
+            step(acc, a, b, t.lda);
+            step(acc, a + 1, b + t.ldb, t.lda);
+            a += 2;
+            b += 2 * t.ldb;
         }
+        if (p < t.depth) step(acc, a, b, t.lda);
 #pragma GCC unroll 8
         for (int r = 0; r < R; ++r) {
 #pragma GCC unroll 4

@@ -42,6 +42,14 @@ using TileKernelFn = void (*)(const TileArgs& tile);
 inline constexpr int max_tile_rows = 8;
 inline constexpr int max_tile_vectors = 4;
 
+// How the driver cuts the product into blocks for one set of tile kernels: at most
+// `depth_block` steps of p per block, and at most `packed_b_bytes` of b packed at a time
+// (sized to stay in the level-2 cache together with the rows of a and c that pass by).
+struct Blocking {
+    std::uint64_t depth_block;
+    std::uint64_t packed_b_bytes;
+};
+
 // The kernels of one instruction set: `run[r - 1][v - 1]` computes r rows of v vectors of
 // `lanes` columns each (r up to `rows`, v up to `vectors`), so partial tiles at the bottom
 // and right edges do no work for rows or vectors that do not exist.
@@ -49,14 +57,15 @@ struct TileKernel {
     std::uint64_t rows;
     std::uint64_t vectors;
     std::uint64_t lanes;
+    Blocking blocking;
     TileKernelFn run[max_tile_rows][max_tile_vectors];
 };
 
 // Fills a TileKernel from `Tile<rows, vectors>::run` for every size up to the given ones.
 template <template <int, int> class Tile, int Rows, int Vectors>
-TileKernel make_tile_kernel(std::uint64_t lanes) {
+TileKernel make_tile_kernel(std::uint64_t lanes, Blocking blocking) {
     static_assert(Rows <= max_tile_rows && Vectors <= max_tile_vectors);
-    TileKernel kernel{Rows, Vectors, lanes, {}};
+    TileKernel kernel{Rows, Vectors, lanes, blocking, {}};
     auto fill_row = [&]<int R, int... V>(std::integer_sequence<int, V...>) {
         ((kernel.run[R - 1][V] = &Tile<R, V + 1>::run), ...);
     };
@@ -76,9 +85,19 @@ namespace avx512 { TileKernel tile_kernel(); }
 void multiply_blocked(const double* a, const double* b, double* c, std::uint64_t m,
                       std::uint64_t k, std::uint64_t n, const TileKernel& kernel);
 
-// The same for results of at most `narrow_max_cols` columns, with result rows in the vector
-// lanes; only when the CPU has AVX-512.
+// The same for results of 1 to `narrow_max_cols` columns, with result rows in the vector
+// lanes, on each level (a level may only run when the CPU has it).
 inline constexpr std::uint64_t narrow_max_cols = 4;
+using NarrowFn = void (*)(const double* a, const double* b, double* c, std::uint64_t m,
+                          std::uint64_t k, std::uint64_t n);
+namespace baseline {
+void multiply_narrow(const double* a, const double* b, double* c, std::uint64_t m,
+                     std::uint64_t k, std::uint64_t n);
+}
+namespace avx2 {
+void multiply_narrow(const double* a, const double* b, double* c, std::uint64_t m,
+                     std::uint64_t k, std::uint64_t n);
+}
 namespace avx512 {
 void multiply_narrow(const double* a, const double* b, double* c, std::uint64_t m,
                      std::uint64_t k, std::uint64_t n);

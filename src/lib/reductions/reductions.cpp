@@ -1,5 +1,7 @@
 #include "lib/reductions/reductions.hpp"
 
+#include "lib/reductions/kernels.hpp"
+
 namespace tarnex {
 
 double sum(const FloatArray& self) {
@@ -20,15 +22,7 @@ std::uint64_t argmax(const FloatArray& self) {
     const double* x = self.data();
     const std::uint64_t n = self.size();
     if (n == 0) fail("argmax on empty array");
-    double best = x[0];
-    std::uint64_t result = 0;
-    for (std::uint64_t i = 1; i < n; ++i) {
-        if (x[i] > best) {
-            best = x[i];
-            result = i;
-        }
-    }
-    return result;
+    return reduction_kernels().argmax(x, n);
 }
 
 }  // namespace tarnex

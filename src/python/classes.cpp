@@ -41,7 +41,8 @@ template <class E>
 PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs, const char* class_name) {
     return guarded([&]() -> PyObject* {
         PyObject* slots[2];
-        match_arguments({class_name, "__new__", constructor_params, 2}, args, kwargs, slots);
+        match_arguments({class_name, "__new__", constructor_params, 2},
+                        CallArgs::from_tuple(args, kwargs), slots);
         Buffer<E> data;
         if constexpr (std::is_same_v<E, double>) {
             data = argument("data", [&] { return to_float_list(slots[0]); });
@@ -101,7 +102,7 @@ PyTypeObject* ndarray_type() {
     static PyTypeObject* type =
         make_type("builtins.PyNDArray", "PyNDArray(data, shape)\n--\n\n",
                   static_cast<int>(sizeof(PyNDArray)), dealloc<double>, new_ndarray,
-                  ndarray_methods);
+                  ndarray_methods());
     return type;
 }
 

@@ -5,10 +5,10 @@
 
 namespace tarnex::py {
 
-PyObject* method_get(PyObject* self, PyObject* args, PyObject* kwargs) {
+PyObject* method_get(PyObject* self, const CallArgs& call) {
     return guarded([&] {
         static const char* const params[] = {"index"};
-        auto [index_arg] = match_method("get", params, args, kwargs);
+        auto [index_arg] = match_method("get", params, call);
         Receiver<double> receiver(self, Borrow::Kind::shared);
         const Shape index = argument("index", [&] { return to_size_list(index_arg); });
         return wrap(receiver.array().get(index));

@@ -43,6 +43,7 @@ public:
     }
 
     Py_ssize_t positional_count() const noexcept { return count_; }
+    bool has_keywords() const noexcept { return keywords_ != nullptr; }
     PyObject* positional(Py_ssize_t i) const noexcept {
         return is_vector_ ? vector_[i] : PyTuple_GetItem(tuple_, i);
     }
@@ -80,5 +81,19 @@ private:
 // Fills slots[0..count) with borrowed references to the objects passed for each
 // parameter, or throws a TypeError with the interpreter-style message.
 void match_arguments(const Signature& signature, const CallArgs& call, PyObject** slots);
+
+// The same, with the usual call (every parameter passed by position, no keywords) done
+// inline: it cannot fail and has no message to make.
+inline void match_arguments_inline(const Signature& signature, const CallArgs& call,
+                                   PyObject** slots) {
+    if (!call.has_keywords() &&
+        call.positional_count() == static_cast<Py_ssize_t>(signature.count)) {
+        for (std::size_t i = 0; i < signature.count; ++i) {
+            slots[i] = call.positional(static_cast<Py_ssize_t>(i));
+        }
+        return;
+    }
+    match_arguments(signature, call, slots);
+}
 
 }  // namespace tarnex::py

@@ -27,7 +27,7 @@ template <std::size_t N>
 std::array<PyObject*, N> match_method(const char* function, const char* const (&names)[N],
                                       const CallArgs& call) {
     std::array<PyObject*, N> slots;
-    match_arguments({"PyNDArray", function, names, N}, call, slots.data());
+    match_arguments_inline({"PyNDArray", function, names, N}, call, slots.data());
     return slots;
 }
 

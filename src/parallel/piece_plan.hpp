@@ -17,7 +17,7 @@ inline constexpr std::uint64_t inline_cutoff = 32768;
 // The measured cutoff never exceeds this: a map this long takes milliseconds on one
 // thread, far more than any hand-off, so a disturbed measurement cannot keep large maps
 // off the pool.
-inline constexpr std::uint64_t largest_inline_cutoff = std::uint64_t{1} << 21;
+inline constexpr std::uint64_t largest_inline_cutoff = std::uint64_t{1} << 20;
 
 // The cutoff for a pool of `threads` workers whose hand-off of an empty job takes
 // `handoff_ns` and whose caller computes one element in `element_ns`. Handing a map of n

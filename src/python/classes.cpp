@@ -25,8 +25,7 @@ void dealloc(PyObject* self) {
 }
 
 template <class E>
-PyObject* alloc_instance(PyTypeObject* type, NDArray<E>&& array) {
-    auto alloc_slot = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+PyObject* alloc_instance(PyTypeObject* type, allocfunc alloc_slot, NDArray<E>&& array) {
     PyObject* self = alloc_slot(type, 0);
     if (self == nullptr) return nullptr;
     auto* object = reinterpret_cast<ArrayObject<E>*>(self);
@@ -36,6 +35,10 @@ PyObject* alloc_instance(PyTypeObject* type, NDArray<E>&& array) {
 }
 
 const char* const constructor_params[] = {"data", "shape"};
+
+allocfunc alloc_slot_of(PyTypeObject* type) {
+    return reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+}
 
 template <class E>
 PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs, const char* class_name) {
@@ -51,7 +54,7 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs, const 
         }
         Shape shape = argument("shape", [&] { return to_size_list(slots[1]); });
         NDArray<E> array = NDArray<E>::new_(std::move(data), std::move(shape));
-        return check(alloc_instance(type, std::move(array)));
+        return check(alloc_instance(type, alloc_slot_of(type), std::move(array)));
     });
 }
 
@@ -131,7 +134,11 @@ template struct ArrayArg<double>;
 template struct ArrayArg<Bool>;
 
 PyObject* wrap(FloatArray&& array) {
-    PyObject* self = alloc_instance(ndarray_type(), std::move(array));
+    // The class and its allocation slot never change once made, so every result after the
+    // first takes them from here.
+    static PyTypeObject* const type = ndarray_type();
+    static const allocfunc alloc_slot = alloc_slot_of(type);
+    PyObject* self = alloc_instance(type, alloc_slot, std::move(array));
     if (self == nullptr) {
         const PythonError error = PythonError::fetch();
         fail("failed to create the result object: " + type_qualname(error.value()) + ": " +

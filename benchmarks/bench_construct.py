@@ -29,7 +29,10 @@ def element_access(quick: bool) -> Iterator[Case]:
     a, x = tarnex.PyNDArray(values.tolist(), [1000, 1000]), values.reshape(1000, 1000)
     flat = tarnex.PyNDArray(values.tolist(), [10**6])
     index = [123, 456]
+    # The index as a list and as a tuple, against numpy's own two-index read.
     yield Case("get", "get([i, j]) vs x[i, j]", "1000x1000", lambda: a.get([123, 456]),
+               lambda: x[123, 456])
+    yield Case("get", "get((i, j)) vs x[i, j]", "1000x1000", lambda: a.get((123, 456)),
                lambda: x[123, 456])
     yield Case("get", "get(index) vs x[tuple(index)]", "1000x1000", lambda: a.get(index),
                lambda: x[tuple(index)])

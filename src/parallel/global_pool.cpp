@@ -10,7 +10,7 @@ namespace {
 
 // Never destroyed: the workers may outlive every static destructor of the process.
 LazyPool& holder() {
-    static LazyPool* const pool = new LazyPool(&configured_thread_count);
+    static LazyPool* const pool = new LazyPool(&configured_thread_count, true);
     return *pool;
 }
 

@@ -30,6 +30,7 @@ Pool& LazyPool::get() {
     if (failed_.load(std::memory_order_acquire)) throw_failure();
     try {
         Pool* pool = new Pool(count_());
+        if (calibrate_) pool->calibrate_inline_cutoff();
         pool_.store(pool, std::memory_order_release);
         return *pool;
     } catch (const ThreadStartError& e) {

@@ -16,8 +16,11 @@ class LazyPool {
 public:
     using CountSource = std::uint64_t (*)();
 
-    // `count` gives the thread count; it is called once, when the pool starts.
-    explicit LazyPool(CountSource count) noexcept : count_(count) {}
+    // `count` gives the thread count; it is called once, when the pool starts. With
+    // `calibrate`, the started pool measures its hand-off cost once and sets its inline
+    // cutoff from it (Pool::calibrate_inline_cutoff).
+    explicit LazyPool(CountSource count, bool calibrate = false) noexcept
+        : count_(count), calibrate_(calibrate) {}
     LazyPool(const LazyPool&) = delete;
     LazyPool& operator=(const LazyPool&) = delete;
     // Stops the pool if it was started (pools made by tests; the process-wide one lives on).
@@ -40,6 +43,7 @@ private:
     [[noreturn]] void throw_failure() const;
 
     CountSource count_;
+    bool calibrate_;
     std::atomic<Pool*> pool_{nullptr};
     std::atomic<bool> failed_{false};
     std::string failure_;  // written once under the start lock before failed_ is set

@@ -52,7 +52,9 @@ struct BinaryJob {
     }
 };
 
-inline bool run_here(std::uint64_t n) { return n < inline_cutoff || Pool::on_worker_thread(); }
+inline bool run_here(const Pool& pool, std::uint64_t n) {
+    return n < pool.inline_cutoff() || Pool::on_worker_thread();
+}
 
 }  // namespace detail
 
@@ -60,7 +62,7 @@ inline bool run_here(std::uint64_t n) { return n < inline_cutoff || Pool::on_wor
 // Returns after every piece is done; rethrows a failure of a piece.
 template <class Kernel>
 void ordered_map(Pool& pool, const double* in, std::uint64_t n, double* out, Kernel kernel) {
-    if (detail::run_here(n)) {
+    if (detail::run_here(pool, n)) {
         if (n != 0) kernel(in, out, n);
         return;
     }
@@ -76,7 +78,7 @@ template <class Kernel>
 std::uint64_t ordered_map(Pool& pool, const double* a, std::uint64_t na, const double* b,
                           std::uint64_t nb, double* out, Kernel kernel) {
     const std::uint64_t n = std::min(na, nb);
-    if (detail::run_here(n)) {
+    if (detail::run_here(pool, n)) {
         if (n != 0) kernel(a, b, out, n);
         return n;
     }

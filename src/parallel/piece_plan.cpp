@@ -1,12 +1,28 @@
 #include "parallel/piece_plan.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace tarnex::parallel {
 
 namespace {
 constexpr std::uint64_t per_line = 64 / sizeof(double);
+}
+
+std::uint64_t choose_inline_cutoff(std::uint64_t threads, double handoff_ns,
+                                   double element_ns) noexcept {
+    if (threads <= 1) return std::numeric_limits<std::uint64_t>::max();
+    constexpr double safety = 4.0;
+    const double share = 1.0 - 1.0 / static_cast<double>(threads);
+    const double n = safety * handoff_ns / (element_ns * share);
+    // NaN (a zero element cost over a zero hand-off) and infinity both end at a bound.
+    if (!(n > static_cast<double>(inline_cutoff))) {
+        return std::isnan(n) ? largest_inline_cutoff : inline_cutoff;
+    }
+    if (n >= static_cast<double>(largest_inline_cutoff)) return largest_inline_cutoff;
+    return static_cast<std::uint64_t>(std::ceil(n));
 }
 
 PiecePlan::PiecePlan(std::uint64_t n, std::uint64_t threads, const double* out) noexcept

@@ -9,8 +9,28 @@ namespace tarnex::parallel {
 // there, handing the job over and collecting it costs about as much as the parallel
 // pieces save. Measured with additions from cache on 2 CPUs and 2 workers: 32768
 // elements took 7.8 µs on the caller and 8.1 µs through the pool, 65536 took 16.6 and
-// 13.1 µs, 10^5 took 25 and 18.7 µs.
+// 13.1 µs, 10^5 took 25 and 18.7 µs. This is the cutoff of a pool as made; the
+// process-wide pool replaces it by one measured on the machine (choose_inline_cutoff),
+// never lower than this.
 inline constexpr std::uint64_t inline_cutoff = 32768;
+
+// The measured cutoff never exceeds this: a map this long takes milliseconds on one
+// thread, far more than any hand-off, so a disturbed measurement cannot keep large maps
+// off the pool.
+inline constexpr std::uint64_t largest_inline_cutoff = std::uint64_t{1} << 20;
+
+// The cutoff for a pool of `threads` workers whose hand-off of an empty job takes
+// `handoff_ns` and whose caller computes one element in `element_ns`. Handing a map of n
+// elements to T workers pays off once handoff + n·e/T < n·e, that is from
+// n = handoff / (e·(1 − 1/T)). The element cost is measured with a plain loop from cache,
+// which is slower per element than the vectorised kernels and faster than maps that
+// stream from memory; the break-even point is therefore multiplied by a safety factor of
+// 4: below it a map runs on the caller at the speed of a single-threaded loop, so
+// erring high only gives up some speed-up near the cutoff, while erring low makes the
+// map slower than one thread. A single worker never pays off (the caller would only wait
+// for it), so its cutoff is the largest value.
+std::uint64_t choose_inline_cutoff(std::uint64_t threads, double handoff_ns,
+                                   double element_ns) noexcept;
 
 // No piece is cut shorter than this (unless the whole map is): shorter pieces only add
 // claiming traffic, while a few pieces per thread already even out uneven workers.

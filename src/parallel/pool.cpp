@@ -4,10 +4,14 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <new>
 
 #include "parallel/futex.hpp"
+#include "parallel/piece_plan.hpp"
 
 namespace tarnex::parallel {
 namespace {
@@ -47,7 +51,7 @@ private:
 
 }  // namespace
 
-Pool::Pool(std::uint64_t threads) {
+Pool::Pool(std::uint64_t threads) : inline_cutoff_(parallel::inline_cutoff) {
     if (threads == 0) threads = 1;
     SignalsBlocked blocked;
     try {
@@ -68,6 +72,64 @@ Pool::Pool(std::uint64_t threads) {
 Pool::~Pool() { stop_workers(); }
 
 bool Pool::on_worker_thread() noexcept { return is_worker; }
+
+namespace {
+
+double elapsed_ns(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - since)
+        .count();
+}
+
+// The median of `samples` timings of `once`, in nanoseconds.
+template <class Once>
+double median_ns(int samples, Once&& once) {
+    double times[15];
+    samples = std::min(samples, 15);
+    for (int i = 0; i < samples; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        once();
+        times[i] = elapsed_ns(start);
+    }
+    std::sort(times, times + samples);
+    return times[samples / 2];
+}
+
+void nothing(void*, std::uint64_t) noexcept {}
+
+}  // namespace
+
+void Pool::calibrate_inline_cutoff() noexcept {
+    const std::uint64_t threads = threads_.size();
+    if (threads <= 1) {
+        inline_cutoff_ = choose_inline_cutoff(threads, 0.0, 0.0);
+        return;
+    }
+    // One piece per worker, so that every worker takes part as in a real map. The first
+    // round trips also see the workers come up, which the median leaves out.
+    const double handoff = median_ns(9, [&] {
+        try {
+            run(threads, threads, &nothing, nullptr);
+        } catch (...) {
+        }
+    });
+    // Additions of two cached blocks into a third, as the element-wise maps do.
+    constexpr std::uint64_t block = 4096;
+    std::unique_ptr<double[]> blocks(new (std::nothrow) double[3 * block]);
+    if (!blocks) return;  // the fixed cutoff stays
+    double* const a = blocks.get();
+    double* const b = a + block;
+    double* const out = b + block;
+    for (std::uint64_t i = 0; i < block; ++i) {
+        a[i] = static_cast<double>(i);
+        b[i] = 0.5;
+    }
+    const double per_block = median_ns(9, [&] {
+        for (std::uint64_t i = 0; i < block; ++i) out[i] = a[i] + b[i];
+        // Keeps the loop from being dropped or merged across samples.
+        asm volatile("" : : "r"(out) : "memory");
+    });
+    inline_cutoff_ = choose_inline_cutoff(threads, handoff, per_block / block);
+}
 
 void* Pool::worker_main(void* self) {
     is_worker = true;

@@ -33,6 +33,15 @@ public:
 
     std::uint64_t thread_count() const noexcept { return threads_.size(); }
 
+    // Maps shorter than this run on the calling thread (see piece_plan.hpp): the fixed
+    // inline_cutoff until calibrate_inline_cutoff() has measured this machine.
+    std::uint64_t inline_cutoff() const noexcept { return inline_cutoff_; }
+
+    // Times a few round trips of an empty job through the workers and a plain loop of
+    // additions on the calling thread, and sets inline_cutoff() from them with
+    // choose_inline_cutoff. Takes well under a millisecond; no job may be running.
+    void calibrate_inline_cutoff() noexcept;
+
     // Runs task(context, p) for every p in [0, pieces) on at most `helpers` workers
     // (at least 1), and returns once all have finished. The first exception thrown by a
     // piece is rethrown here after the others have stopped; pieces not yet started when
@@ -55,6 +64,7 @@ private:
 
     std::vector<pthread_t> threads_;
     std::mutex submit_;  // one job at a time
+    std::uint64_t inline_cutoff_;
 
     // The job being run; written before `tickets_` is published, read by ticket holders.
     Task task_ = nullptr;

@@ -45,34 +45,42 @@ std::string full_name(const Signature& signature) {
 
 }  // namespace
 
-void match_arguments(const Signature& signature, PyObject* args, PyObject* kwargs,
-                     PyObject** slots) {
-    for (std::size_t i = 0; i < signature.count; ++i) slots[i] = nullptr;
-    const Py_ssize_t given = args != nullptr ? PyTuple_Size(args) : 0;
-    if (given > static_cast<Py_ssize_t>(signature.count)) too_many_positional(signature, given);
-    for (Py_ssize_t i = 0; i < given; ++i) slots[i] = PyTuple_GetItem(args, i);
+bool vector_calls() noexcept {
+    // "3.12.1 (main, ...)": major and minor are the leading digits around the first dot.
+    static const bool supported = [] {
+        const char* text = Py_GetVersion();
+        unsigned major = 0, minor = 0;
+        while (*text >= '0' && *text <= '9') major = major * 10 + static_cast<unsigned>(*text++ - '0');
+        if (*text++ != '.') return false;
+        while (*text >= '0' && *text <= '9') minor = minor * 10 + static_cast<unsigned>(*text++ - '0');
+        return major > 3 || (major == 3 && minor >= 10);
+    }();
+    return supported;
+}
 
-    if (kwargs != nullptr) {
-        Py_ssize_t pos = 0;
-        PyObject *key = nullptr, *value = nullptr;
-        while (PyDict_Next(kwargs, &pos, &key, &value)) {
-            std::size_t found = signature.count;
-            if (PyUnicode_Check(key)) {
-                for (std::size_t i = 0; i < signature.count; ++i) {
-                    if (PyUnicode_CompareWithASCIIString(key, signature.names[i]) == 0) {
-                        found = i;
-                        break;
-                    }
+void match_arguments(const Signature& signature, const CallArgs& call, PyObject** slots) {
+    for (std::size_t i = 0; i < signature.count; ++i) slots[i] = nullptr;
+    const Py_ssize_t given = call.positional_count();
+    if (given > static_cast<Py_ssize_t>(signature.count)) too_many_positional(signature, given);
+    for (Py_ssize_t i = 0; i < given; ++i) slots[i] = call.positional(i);
+
+    call.each_keyword([&](PyObject* key, PyObject* value) {
+        std::size_t found = signature.count;
+        if (PyUnicode_Check(key)) {
+            for (std::size_t i = 0; i < signature.count; ++i) {
+                if (PyUnicode_CompareWithASCIIString(key, signature.names[i]) == 0) {
+                    found = i;
+                    break;
                 }
             }
-            if (found == signature.count) unexpected_keyword(signature, key);
-            if (slots[found] != nullptr) {
-                raise(PyExc_TypeError, full_name(signature) + " got multiple values for argument '" +
-                                           signature.names[found] + "'");
-            }
-            slots[found] = value;
         }
-    }
+        if (found == signature.count) unexpected_keyword(signature, key);
+        if (slots[found] != nullptr) {
+            raise(PyExc_TypeError, full_name(signature) + " got multiple values for argument '" +
+                                       signature.names[found] + "'");
+        }
+        slots[found] = value;
+    });
     for (std::size_t i = 0; i < signature.count; ++i) {
         if (slots[i] == nullptr) missing(signature, slots);
     }

@@ -26,11 +26,16 @@ void dealloc(PyObject* self) {
 
 const char* const constructor_params[] = {"data", "shape"};
 
+allocfunc alloc_slot_of(PyTypeObject* type) {
+    return reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+}
+
 template <class E>
 PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs, const char* class_name) {
     return guarded([&]() -> PyObject* {
         PyObject* slots[2];
-        match_arguments({class_name, "__new__", constructor_params, 2}, args, kwargs, slots);
+        match_arguments({class_name, "__new__", constructor_params, 2},
+                        CallArgs::from_tuple(args, kwargs), slots);
         Buffer<E> data;
         if constexpr (std::is_same_v<E, double>) {
             data = argument("data", [&] { return to_float_list(slots[0]); });
@@ -39,7 +44,7 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs, const 
         }
         Shape shape = argument("shape", [&] { return to_size_list(slots[1]); });
         NDArray<E> array = NDArray<E>::new_(std::move(data), std::move(shape));
-        return check(alloc_instance(type, std::move(array)));
+        return check(alloc_instance(type, alloc_slot_of(type), std::move(array)));
     });
 }
 
@@ -90,7 +95,7 @@ PyTypeObject* ndarray_type() {
     static PyTypeObject* type =
         make_type("builtins.PyNDArray", "PyNDArray(data, shape)\n--\n\n",
                   static_cast<int>(sizeof(PyNDArray)), dealloc<double>, new_ndarray,
-                  ndarray_methods);
+                  ndarray_methods());
     return type;
 }
 
@@ -119,7 +124,11 @@ template struct ArrayArg<double>;
 template struct ArrayArg<Bool>;
 
 PyObject* wrap(FloatArray&& array) {
-    PyObject* self = alloc_instance(ndarray_type(), std::move(array));
+    // The class and its allocation slot never change once made, so every result after the
+    // first takes them from here.
+    static PyTypeObject* const type = ndarray_type();
+    static const allocfunc alloc_slot = alloc_slot_of(type);
+    PyObject* self = alloc_instance(type, alloc_slot, std::move(array));
     if (self == nullptr) {
         const PythonError error = PythonError::fetch();
         fail("failed to create the result object: " + type_qualname(error.value()) + ": " +

@@ -27,14 +27,20 @@ using PyNDArrayBool = ArrayObject<Bool>;
 // released by its owner). The companion module makes its results with this too, so that
 // every instance of either class is laid out by this one function.
 template <class E>
-PyObject* alloc_instance(PyTypeObject* type, NDArray<E>&& array) {
-    auto alloc_slot = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+PyObject* alloc_instance(PyTypeObject* type, allocfunc alloc_slot, NDArray<E>&& array) {
     PyObject* self = alloc_slot(type, 0);
     if (self == nullptr) return nullptr;
     auto* object = reinterpret_cast<ArrayObject<E>*>(self);
     new (&object->array) NDArray<E>(std::move(array));
     object->borrow = 0;
     return self;
+}
+
+// The same through the class's own allocation slot.
+template <class E>
+PyObject* alloc_instance(PyTypeObject* type, NDArray<E>&& array) {
+    return alloc_instance(type, reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc)),
+                          std::move(array));
 }
 
 // The class objects, created on first use and kept for the life of the process.

@@ -1,11 +1,11 @@
 // PyNDArray methods: element read and whole-array reductions.
 #pragma once
 
-#include "python/python.hpp"
+#include "python/arguments.hpp"
 
 namespace tarnex::py {
 
-PyObject* method_get(PyObject* self, PyObject* args, PyObject* kwargs);
+PyObject* method_get(PyObject* self, const CallArgs& call);
 PyObject* method_sum(PyObject* self, PyObject* unused);
 PyObject* method_mean(PyObject* self, PyObject* unused);
 PyObject* method_argmax(PyObject* self, PyObject* unused);

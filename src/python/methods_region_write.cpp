@@ -7,10 +7,10 @@
 
 namespace tarnex::py {
 
-PyObject* method_masked_fill(PyObject* self, PyObject* args, PyObject* kwargs) {
+PyObject* method_masked_fill(PyObject* self, const CallArgs& call) {
     return guarded([&] {
         static const char* const params[] = {"mask", "value"};
-        auto [mask_arg, value_arg] = match_method("masked_fill", params, args, kwargs);
+        auto [mask_arg, value_arg] = match_method("masked_fill", params, call);
         Receiver<double> receiver(self, Borrow::Kind::exclusive);
         ArrayArg<Bool> mask = argument("mask", [&] { return ArrayArg<Bool>(mask_arg); });
         const double value = argument("value", [&] { return to_float(value_arg); });
@@ -19,11 +19,11 @@ PyObject* method_masked_fill(PyObject* self, PyObject* args, PyObject* kwargs) {
     });
 }
 
-PyObject* method_set_slice(PyObject* self, PyObject* args, PyObject* kwargs) {
+PyObject* method_set_slice(PyObject* self, const CallArgs& call) {
     return guarded([&] {
         static const char* const params[] = {"axis", "start", "end", "value"};
         auto [axis_arg, start_arg, end_arg, value_arg] =
-            match_method("set_slice", params, args, kwargs);
+            match_method("set_slice", params, call);
         Receiver<double> receiver(self, Borrow::Kind::exclusive);
         const std::uint64_t axis = argument("axis", [&] { return to_size(axis_arg); });
         const std::uint64_t start = argument("start", [&] { return to_size(start_arg); });

@@ -1,11 +1,11 @@
 // PyNDArray methods that write into the receiver in place and return None.
 #pragma once
 
-#include "python/python.hpp"
+#include "python/arguments.hpp"
 
 namespace tarnex::py {
 
-PyObject* method_masked_fill(PyObject* self, PyObject* args, PyObject* kwargs);
-PyObject* method_set_slice(PyObject* self, PyObject* args, PyObject* kwargs);
+PyObject* method_masked_fill(PyObject* self, const CallArgs& call);
+PyObject* method_set_slice(PyObject* self, const CallArgs& call);
 
 }  // namespace tarnex::py

@@ -1,5 +1,8 @@
 // The method table of PyNDArray, in registration order. Each docstring is the method's
 // text signature only.
+#include <cstddef>
+#include <iterator>
+
 #include "python/method_support.hpp"
 #include "python/methods_elementwise.hpp"
 #include "python/methods_matmul.hpp"
@@ -11,48 +14,86 @@
 namespace tarnex::py {
 namespace {
 
-constexpr int with_args = METH_VARARGS | METH_KEYWORDS;
-
 template <class F>
 PyCFunction as_cfunction(F* function) {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
 }
 
+// One method in both conventions: a method without parameters has one entry point; one
+// with parameters has a tuple entry and a vector entry around the same body.
+struct MethodSpec {
+    const char* name;
+    PyCFunction tuple_form;  // or the METH_NOARGS function
+    PyCFunction vector_form;  // null for a method without parameters
+    const char* doc;
+};
+
+template <MethodBody body>
+MethodSpec with_params(const char* name, const char* doc) {
+    return {name, as_cfunction(tuple_entry<body>), as_cfunction(vector_entry<body>), doc};
+}
+
+MethodSpec no_params(const char* name, PyObject* (*function)(PyObject*, PyObject*),
+                     const char* doc) {
+    return {name, as_cfunction(function), nullptr, doc};
+}
+
+const MethodSpec specs[] = {
+    with_params<method_get>("get", "get($self, index)\n--\n\n"),
+    no_params("shape", method_shape, "shape($self)\n--\n\n"),
+    no_params("sum", method_sum, "sum($self)\n--\n\n"),
+    no_params("mean", method_mean, "mean($self)\n--\n\n"),
+    no_params("relu", method_relu, "relu($self)\n--\n\n"),
+    no_params("sigmoid", method_sigmoid, "sigmoid($self)\n--\n\n"),
+    no_params("softmax", method_softmax, "softmax($self)\n--\n\n"),
+    no_params("transpose", method_transpose, "transpose($self)\n--\n\n"),
+    no_params("argmax", method_argmax, "argmax($self)\n--\n\n"),
+    with_params<method_scale>("scale", "scale($self, scalar)\n--\n\n"),
+    with_params<method_add>("add", "add($self, other)\n--\n\n"),
+    with_params<method_mul>("mul", "mul($self, other)\n--\n\n"),
+    with_params<method_matmul>("matmul", "matmul($self, other)\n--\n\n"),
+    with_params<method_matmul_blas>("matmul_blas", "matmul_blas($self, other)\n--\n\n"),
+    with_params<method_boolean_mask>("boolean_mask", "boolean_mask($self, mask)\n--\n\n"),
+    with_params<method_masked_fill>("masked_fill", "masked_fill($self, mask, value)\n--\n\n"),
+    with_params<method_where_>("where_", "where_($self, condition, other)\n--\n\n"),
+    with_params<method_fancy_index>("fancy_index", "fancy_index($self, indices)\n--\n\n"),
+    with_params<method_slice_row>("slice_row", "slice_row($self, row)\n--\n\n"),
+    with_params<method_slice_col>("slice_col", "slice_col($self, col)\n--\n\n"),
+    with_params<method_slice_range>("slice_range", "slice_range($self, axis, start, end)\n--\n\n"),
+    with_params<method_reshape>("reshape", "reshape($self, new_shape)\n--\n\n"),
+    with_params<method_gather>("gather", "gather($self, axis, indices)\n--\n\n"),
+    with_params<method_set_slice>("set_slice", "set_slice($self, axis, start, end, value)\n--\n\n"),
+    no_params("cumsum", method_cumsum, "cumsum($self)\n--\n\n"),
+};
+
+// The table the class is made with; it must outlive the class, so it is static.
+PyMethodDef table[std::size(specs) + 1];
+
 }  // namespace
 
-PyMethodDef ndarray_methods[] = {
-    {"get", as_cfunction(method_get), with_args, "get($self, index)\n--\n\n"},
-    {"shape", as_cfunction(method_shape), METH_NOARGS, "shape($self)\n--\n\n"},
-    {"sum", as_cfunction(method_sum), METH_NOARGS, "sum($self)\n--\n\n"},
-    {"mean", as_cfunction(method_mean), METH_NOARGS, "mean($self)\n--\n\n"},
-    {"relu", as_cfunction(method_relu), METH_NOARGS, "relu($self)\n--\n\n"},
-    {"sigmoid", as_cfunction(method_sigmoid), METH_NOARGS, "sigmoid($self)\n--\n\n"},
-    {"softmax", as_cfunction(method_softmax), METH_NOARGS, "softmax($self)\n--\n\n"},
-    {"transpose", as_cfunction(method_transpose), METH_NOARGS, "transpose($self)\n--\n\n"},
-    {"argmax", as_cfunction(method_argmax), METH_NOARGS, "argmax($self)\n--\n\n"},
-    {"scale", as_cfunction(method_scale), with_args, "scale($self, scalar)\n--\n\n"},
-    {"add", as_cfunction(method_add), with_args, "add($self, other)\n--\n\n"},
-    {"mul", as_cfunction(method_mul), with_args, "mul($self, other)\n--\n\n"},
-    {"matmul", as_cfunction(method_matmul), with_args, "matmul($self, other)\n--\n\n"},
-    {"matmul_blas", as_cfunction(method_matmul_blas), with_args,
-     "matmul_blas($self, other)\n--\n\n"},
-    {"boolean_mask", as_cfunction(method_boolean_mask), with_args,
-     "boolean_mask($self, mask)\n--\n\n"},
-    {"masked_fill", as_cfunction(method_masked_fill), with_args,
-     "masked_fill($self, mask, value)\n--\n\n"},
-    {"where_", as_cfunction(method_where_), with_args, "where_($self, condition, other)\n--\n\n"},
-    {"fancy_index", as_cfunction(method_fancy_index), with_args,
-     "fancy_index($self, indices)\n--\n\n"},
-    {"slice_row", as_cfunction(method_slice_row), with_args, "slice_row($self, row)\n--\n\n"},
-    {"slice_col", as_cfunction(method_slice_col), with_args, "slice_col($self, col)\n--\n\n"},
-    {"slice_range", as_cfunction(method_slice_range), with_args,
-     "slice_range($self, axis, start, end)\n--\n\n"},
-    {"reshape", as_cfunction(method_reshape), with_args, "reshape($self, new_shape)\n--\n\n"},
-    {"gather", as_cfunction(method_gather), with_args, "gather($self, axis, indices)\n--\n\n"},
-    {"set_slice", as_cfunction(method_set_slice), with_args,
-     "set_slice($self, axis, start, end, value)\n--\n\n"},
-    {"cumsum", as_cfunction(method_cumsum), METH_NOARGS, "cumsum($self)\n--\n\n"},
-    {nullptr, nullptr, 0, nullptr},
-};
+PyMethodDef* ndarray_methods() {
+    static PyMethodDef* const filled = [] {
+        const bool vector = vector_calls();
+        for (std::size_t i = 0; i < std::size(specs); ++i) {
+            const MethodSpec& spec = specs[i];
+            PyMethodDef& def = table[i];
+            def.ml_name = spec.name;
+            def.ml_doc = spec.doc;
+            if (spec.vector_form == nullptr) {
+                def.ml_meth = spec.tuple_form;
+                def.ml_flags = METH_NOARGS;
+            } else if (vector) {
+                def.ml_meth = spec.vector_form;
+                def.ml_flags = meth_fastcall | METH_KEYWORDS;
+            } else {
+                def.ml_meth = spec.tuple_form;
+                def.ml_flags = METH_VARARGS | METH_KEYWORDS;
+            }
+        }
+        table[std::size(specs)] = {nullptr, nullptr, 0, nullptr};
+        return table;
+    }();
+    return filled;
+}
 
 }  // namespace tarnex::py

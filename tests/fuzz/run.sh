@@ -67,10 +67,10 @@ echo "== fuzzing the core for ${seconds} s with $("$cxx" --version | head -n1) =
 status=0
 ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:allocator_may_return_null=0 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  "$build/core_fuzzer" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
+  "$build/core_fuzzer" -max_total_time="$seconds" -max_len=2048 -timeout=30 -rss_limit_mb=2048 \
     -close_fd_mask=2 -print_final_stats=1 -artifact_prefix="$artifacts/" \
     "$corpus" "$here/seeds" >"$log" 2>&1 || status=$?
-grep -E '^#[0-9]+ +(INITED|DONE)|^stat::|^Done' "$log" || true
+grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^Done' "$log" || true
 if [ "$status" -ne 0 ] || [ -n "$(ls -A "$artifacts")" ]; then
   tail -n 80 "$log" >&2
   echo "run.sh: the fuzzer found a fault (exit status $status); inputs in $artifacts" >&2

@@ -18,17 +18,20 @@ namespace tarnex {
 namespace allocation_faults {
 
 std::atomic<long> fail_at{-1};  // -1 off, 0 counting only, n > 0 the n-th allocation fails
+std::atomic<bool> and_later{false};  // every allocation after the n-th fails too
 std::atomic<long> made{0};
 
 bool refuse_next() noexcept {
-    if (fail_at.load(std::memory_order_relaxed) < 0) return false;
-    return made.fetch_add(1, std::memory_order_relaxed) + 1 ==
-           fail_at.load(std::memory_order_relaxed);
+    const long at = fail_at.load(std::memory_order_relaxed);
+    if (at < 0) return false;
+    const long number = made.fetch_add(1, std::memory_order_relaxed) + 1;
+    return at != 0 && (number == at || (number > at && and_later.load(std::memory_order_relaxed)));
 }
 
-long rearm(long n) noexcept {
+long rearm(long n, bool every_later) noexcept {
     fail_at.store(-1, std::memory_order_relaxed);
     const long previous = made.exchange(0, std::memory_order_relaxed);
+    and_later.store(every_later, std::memory_order_relaxed);
     fail_at.store(n < 0 ? -1 : n, std::memory_order_relaxed);
     return previous;
 }

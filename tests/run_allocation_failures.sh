@@ -12,7 +12,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 build="${TARNEX_FAULTS_BUILD:-$scratch/build}"
-python="$(command -v python3 || command -v python)"
+python="$(command -v python || command -v python3)"
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 cmake -Wno-dev -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

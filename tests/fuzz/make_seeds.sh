@@ -10,7 +10,12 @@ here="$(cd "$(dirname "$0")" && pwd)"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 mkdir "$scratch/run" "$scratch/kept"
-"$fuzzer" -close_fd_mask=2 -max_len=64 -max_total_time="$seconds" "$scratch/run" >/dev/null 2>&1
+if ! "$fuzzer" -close_fd_mask=2 -max_len=96 -len_control=0 -max_total_time="$seconds" \
+     -artifact_prefix="$scratch/" "$scratch/run" >"$scratch/log" 2>&1; then
+  tail -n 40 "$scratch/log" >&2
+  echo "make_seeds.sh: the fuzzer found a fault; fix it first" >&2
+  exit 1
+fi
 "$fuzzer" -close_fd_mask=2 -use_counters=0 -use_cmp=0 -set_cover_merge=1 "$scratch/kept" "$scratch/run" >/dev/null 2>&1
 rm -rf "$here/seeds"
 mkdir "$here/seeds"

@@ -67,7 +67,7 @@ echo "== fuzzing the core for ${seconds} s with $("$cxx" --version | head -n1) =
 status=0
 ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:allocator_may_return_null=0 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  "$build/core_fuzzer" -max_total_time="$seconds" -max_len=2048 -timeout=30 -rss_limit_mb=2048 \
+  "$build/core_fuzzer" -max_total_time="$seconds" -max_len=512 -len_control=0 -timeout=30 -rss_limit_mb=2048 \
     -close_fd_mask=2 -print_final_stats=1 -artifact_prefix="$artifacts/" \
     "$corpus" "$here/seeds" >"$log" 2>&1 || status=$?
 grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^Done' "$log" || true

@@ -2,8 +2,12 @@
 // the vectors of b, the broadcast and the products fits the 16 vector registers.
 #include <immintrin.h>
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 #include "lib/matmul_tile_loop.hpp"
 
@@ -35,7 +39,11 @@ using Tile = TileLoop<Ops, R, V>;
 
 }  // namespace
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 TileKernel tile_kernel_avx2() { return make_tile_kernel<Tile, 4, 2>(Ops::lanes); }
 

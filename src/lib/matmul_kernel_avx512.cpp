@@ -1,8 +1,12 @@
 // AVX-512 tile kernels: up to 6 rows x 4 vectors of 8 doubles (24 accumulators).
 #include <immintrin.h>
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx512f")
+#endif
 
 #include "lib/matmul_tile_loop.hpp"
 
@@ -36,7 +40,11 @@ using Tile = TileLoop<Ops, R, V>;
 
 }  // namespace
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 TileKernel tile_kernel_avx512() { return make_tile_kernel<Tile, 6, 4>(Ops::lanes); }
 

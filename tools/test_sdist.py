@@ -8,7 +8,6 @@ virtual environment of the running interpreter (compiled by the system's g++, as
 """
 
 import argparse
-import subprocess
 import sys
 import tarfile
 import tempfile

@@ -17,6 +17,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -68,29 +69,38 @@ def pytest_summary(log):
     return hits[-1] if hits else "no pytest summary"
 
 
-def test_one(python, wheel, work):
-    """Makes a venv of `python`, installs the wheel with its test extra, runs the tests.
-    Returns (ok, summary, seconds to install, seconds to test)."""
-    env_dir = work / "venv"
-    log = work / "log.txt"
-    run_dir = work / "run"
-    run_dir.mkdir()
-    start = time.monotonic()
+def test_env():
     env = pip_env()
     env.pop("PYTHONPATH", None)
-    ok = run_logged([python, "-m", "venv", env_dir], log) == 0
-    venv_python = env_dir / "bin" / "python"
-    ok = ok and run_logged([venv_python, "-m", "pip", "install", "-q", "--no-compile", f"{wheel}[test]"],
-                           log, env=env) == 0
-    installed = time.monotonic()
-    if ok:
-        env["TARNEX_TEST_INSTALLED"] = "1"
-        ok = run_logged([venv_python, "-m", "pytest", "-p", "no:cacheprovider", "-q",
-                         ROOT / "tests"], log, cwd=run_dir, env=env) == 0
-    tested = time.monotonic()
-    if not ok:
-        sys.stdout.write(open(log, errors="replace").read()[-20000:])
-    return ok, pytest_summary(log), installed - start, tested - installed
+    return env
+
+
+def install(python, wheel, work):
+    """Makes a venv of `python` in work/venv and installs the wheel with its test extra.
+    Returns (ok, seconds)."""
+    start = time.monotonic()
+    log = work / "log.txt"
+    ok = run_logged([python, "-m", "venv", work / "venv"], log) == 0
+    ok = ok and run_logged([work / "venv" / "bin" / "python", "-m", "pip", "install", "-q",
+                            "--no-compile", f"{wheel}[test]"], log, env=test_env()) == 0
+    return ok, time.monotonic() - start
+
+
+def run_tests(work):
+    """Runs the checkout's test suite with work/venv from an empty folder. Returns (ok, seconds)."""
+    start = time.monotonic()
+    run_dir = work / "run"
+    run_dir.mkdir()
+    env = test_env()
+    env["TARNEX_TEST_INSTALLED"] = "1"
+    ok = run_logged([work / "venv" / "bin" / "python", "-m", "pytest", "-p", "no:cacheprovider",
+                     "-q", ROOT / "tests"], work / "log.txt", cwd=run_dir, env=env) == 0
+    return ok, time.monotonic() - start
+
+
+def python_version(python):
+    return subprocess.run([str(python), "-c", "import platform; print(platform.python_version())"],
+                          check=True, capture_output=True, text=True).stdout.strip()
 
 
 def main():
@@ -107,27 +117,45 @@ def main():
     wanted = sorted(set(EXPECTED_MINORS) | set(interpreters))
     if args.python:
         wanted = [int(v.split(".")[1]) for v in args.python]
-    results = []
     for minor in wanted:
         if minor not in interpreters:
             print(f"skip: no CPython 3.{minor} on this machine", flush=True)
-            continue
-        python = interpreters[minor]
-        version = subprocess.run([str(python), "-c", "import platform; "
-                                  "print(platform.python_version())"],
-                                 check=True, capture_output=True, text=True).stdout.strip()
-        print(f"== CPython {version}: {wheel.name} ==", flush=True)
-        with tempfile.TemporaryDirectory(prefix=f"tarnex-wheel-3.{minor}-") as tmp:
-            ok, summary, install_s, test_s = test_one(python, wheel, Path(tmp))
-        print(f"   {'ok' if ok else 'FAILED'}: {summary} (install {install_s:.0f} s, "
-              f"tests {test_s:.0f} s)", flush=True)
-        results.append((version, ok, summary, install_s, test_s))
+    versions = {m: python_version(interpreters[m]) for m in wanted if m in interpreters}
+    if not versions:
+        sys.exit("test_wheel: no interpreter to test with")
+
+    results = []
+    with tempfile.TemporaryDirectory(prefix="tarnex-wheel-") as tmp:
+        works = {m: Path(tmp) / f"3.{m}" for m in versions}
+        for work in works.values():
+            work.mkdir()
+        # The installs mostly wait on downloads and the disk, so they run side by side; the
+        # test suites run one after another.
+        print(f"== installing {wheel.name} into a venv of CPython "
+              f"{', '.join(versions.values())} ==", flush=True)
+        with ThreadPoolExecutor(max_workers=3) as pool:
+            installs = {m: pool.submit(install, interpreters[m], wheel, works[m])
+                        for m in versions}
+            installed = {m: f.result() for m, f in installs.items()}
+        for minor, version in versions.items():
+            print(f"== CPython {version}: the test suite against the installed wheel ==",
+                  flush=True)
+            ok, install_s = installed[minor]
+            test_s = 0.0
+            summary = "install failed"
+            if ok:
+                ok, test_s = run_tests(works[minor])
+                summary = pytest_summary(works[minor] / "log.txt")
+            if not ok:
+                sys.stdout.write(open(works[minor] / "log.txt", errors="replace").read()[-20000:])
+            print(f"   {'ok' if ok else 'FAILED'}: {summary}", flush=True)
+            results.append((version, ok, summary, install_s, test_s))
 
     print("== the wheel on every interpreter ==")
     for version, ok, summary, install_s, test_s in results:
         print(f"   CPython {version:8} {'ok    ' if ok else 'FAILED'} {summary}; "
               f"install {install_s:.0f} s, tests {test_s:.0f} s")
-    if not results or not all(ok for _, ok, *_ in results):
+    if not all(ok for _, ok, *_ in results):
         sys.exit("test_wheel: not every interpreter passed")
 
 

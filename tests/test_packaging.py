@@ -114,3 +114,15 @@ def test_needed_libraries():
  0x000000000000000e (SONAME)             Library soname: [libx.so]
 """
     assert check_wheel.needed_libraries(dynamic) == ["libm.so.6", "libstdc++.so.6"]
+
+
+def test_fused_instructions():
+    code = """
+   2ab36:\tvmulpd (%rdx){1to8},%zmm1,%zmm1
+   2ab3c:\tvaddpd %zmm1,%zmm0,%zmm0
+   2ab42:\tvfmadd231pd %ymm2,%ymm1,%ymm0
+   2ab48:\tvfnmsub213sd %xmm2,%xmm1,%xmm0
+   2ab4e:\tvfmaddsubpd %xmm3,%xmm2,%xmm1,%xmm0
+   2ab54:\tcall   5d190 <fmadd_table_lookup>
+"""
+    assert check_wheel.fused_instructions(code) == ["vfmadd231pd", "vfnmsub213sd", "vfmaddsubpd"]

@@ -99,7 +99,7 @@ def main():
     parser.add_argument("--out", type=Path, default=ROOT / "dist",
                         help="directory for the wheel (default: dist/)")
     args = parser.parse_args()
-    for tool in ("nm", "readelf", "strip"):
+    for tool in ("nm", "readelf", "objdump", "strip"):
         if shutil.which(tool) is None:
             sys.exit(f"build_wheel: needs {tool} (binutils)")
 

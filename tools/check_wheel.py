@@ -6,8 +6,9 @@
 - abi3audit finds no use of the C API beyond the stable ABI of CPython 3.8;
 - `auditwheel show` places it at manylinux_2_28 or older, and the platform tags it carries
   are exactly that one (with its legacy alias, such as manylinux2014 for manylinux_2_17);
-- the module needs no shared library but glibc's, has no run path, and exports nothing but
-  its entry point PyInit_tarnex.
+- the module needs no shared library but glibc's, has no run path, exports nothing but its
+  entry point PyInit_tarnex, is stripped, and holds no fused multiply-add instruction (every
+  product and sum is rounded on its own, whatever the compiler's default contraction).
 
 Prints what the auditors said and exits non-zero on the first failed check.
 """
@@ -91,6 +92,12 @@ def needed_libraries(readelf_dynamic):
     return re.findall(r"\(NEEDED\)\s+Shared library: \[([^\]]+)\]", readelf_dynamic)
 
 
+def fused_instructions(disassembly):
+    """The fused multiply-add mnemonics (FMA3 and FMA4) in the output of objdump -d."""
+    return re.findall(r"^\s*[0-9a-f]+:\s+(v?f(?:n?m(?:add|sub)|maddsub|msubadd)\w*)",
+                      disassembly, re.MULTILINE)
+
+
 def check_module(module):
     dynamic = subprocess.run(
         ["readelf", "-d", "--wide", str(module)], check=True, capture_output=True, text=True
@@ -102,6 +109,18 @@ def check_module(module):
         raise CheckFailed(f"{MODULE} needs libraries beyond glibc: {', '.join(foreign)}")
     if re.search(r"\((RPATH|RUNPATH)\)", dynamic):
         raise CheckFailed(f"{MODULE} has a run path")
+    sections = subprocess.run(
+        ["readelf", "-S", "--wide", str(module)], check=True, capture_output=True, text=True
+    ).stdout
+    if re.search(r"\s\.(debug_\w+|symtab)\s", sections):
+        raise CheckFailed(f"{MODULE} is not stripped")
+    code = subprocess.run(
+        ["objdump", "-d", "--no-show-raw-insn", str(module)],
+        check=True, capture_output=True, text=True,
+    ).stdout
+    fused = fused_instructions(code)
+    if fused:
+        raise CheckFailed(f"{MODULE} has fused multiply-add instructions: {sorted(set(fused))}")
     exported = subprocess.run(
         ["nm", "-D", "--defined-only", str(module)], check=True, capture_output=True, text=True
     ).stdout.split()[2::3]

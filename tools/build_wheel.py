@@ -30,7 +30,7 @@ import check_wheel  # noqa: E402
 from release_env import ROOT, pip_env, run, tools_bin  # noqa: E402
 
 GLIBC = "2.17"
-# The oldest Linux kernel that glibc 2.17's distributions ship.
+# The kernel of the oldest distributions with glibc 2.17 (CentOS 7).
 KERNEL = "3.10"
 PLATFORM = "manylinux_2_17_x86_64"
 WORK = ROOT / "build" / "release"

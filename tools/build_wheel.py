@@ -118,7 +118,8 @@ def main():
          "--config-settings=cmake.define.TARNEX_PORTABLE_WHEEL=ON",
          f"--config-settings=cmake.define.TARNEX_BUILTINS_ARCHIVE={builtins_archive()}",
          f"--config-settings=build-dir={cmake_dir}"], env=env)
-    check_no_bundled_c_library(cmake_dir / check_wheel.MODULE)
+    for name in check_wheel.MODULES:
+        check_no_bundled_c_library(cmake_dir / name)
     [built] = raw.glob("*.whl")
 
     repaired = WORK / "repaired"

@@ -6,9 +6,10 @@
 - abi3audit finds no use of the C API beyond the stable ABI of CPython 3.8;
 - `auditwheel show` places it at manylinux_2_28 or older, and the platform tags it carries
   are exactly that one (with its legacy alias, such as manylinux2014 for manylinux_2_17);
-- the module needs no shared library but glibc's, has no run path, exports nothing but its
-  entry point PyInit_tarnex, is stripped, and holds no fused multiply-add instruction (every
-  product and sum is rounded on its own, whatever the compiler's default contraction).
+- each module (tarnex and its companion tarnex_io) needs no shared library but glibc's, has
+  no run path, exports nothing but its entry point, is stripped, and holds no fused
+  multiply-add instruction (every product and sum is rounded on its own, whatever the
+  compiler's default contraction).
 
 Prints what the auditors said and exits non-zero on the first failed check.
 """
@@ -25,7 +26,8 @@ from release_env import run, tools_bin  # noqa: E402
 
 NEWEST_PLATFORM = (2, 28)
 MODULE = "tarnex.abi3.so"
-ENTRY_POINT = "PyInit_tarnex"
+# Every extension module of the wheel, with the one symbol it may export.
+MODULES = {MODULE: "PyInit_tarnex", "tarnex_io.abi3.so": "PyInit_tarnex_io"}
 # glibc's own libraries; the C++ runtime is linked into the module.
 GLIBC_LIBRARIES = {
     "libc.so.6",
@@ -98,7 +100,7 @@ def fused_instructions(disassembly):
                       disassembly, re.MULTILINE)
 
 
-def check_module(module):
+def check_module(module, name, entry_point):
     dynamic = subprocess.run(
         ["readelf", "-d", "--wide", str(module)], check=True, capture_output=True, text=True
     ).stdout
@@ -106,35 +108,36 @@ def check_module(module):
     print(f"NEEDED: {' '.join(needed)}")
     foreign = sorted(set(needed) - GLIBC_LIBRARIES)
     if foreign:
-        raise CheckFailed(f"{MODULE} needs libraries beyond glibc: {', '.join(foreign)}")
+        raise CheckFailed(f"{name} needs libraries beyond glibc: {', '.join(foreign)}")
     if re.search(r"\((RPATH|RUNPATH)\)", dynamic):
-        raise CheckFailed(f"{MODULE} has a run path")
+        raise CheckFailed(f"{name} has a run path")
     sections = subprocess.run(
         ["readelf", "-S", "--wide", str(module)], check=True, capture_output=True, text=True
     ).stdout
     if re.search(r"\s\.(debug_\w+|symtab)\s", sections):
-        raise CheckFailed(f"{MODULE} is not stripped")
+        raise CheckFailed(f"{name} is not stripped")
     code = subprocess.run(
         ["objdump", "-d", "--no-show-raw-insn", str(module)],
         check=True, capture_output=True, text=True,
     ).stdout
     fused = fused_instructions(code)
     if fused:
-        raise CheckFailed(f"{MODULE} has fused multiply-add instructions: {sorted(set(fused))}")
+        raise CheckFailed(f"{name} has fused multiply-add instructions: {sorted(set(fused))}")
     exported = subprocess.run(
         ["nm", "-D", "--defined-only", str(module)], check=True, capture_output=True, text=True
     ).stdout.split()[2::3]
-    if exported != [ENTRY_POINT]:
-        raise CheckFailed(f"{MODULE} exports {exported}, not only {ENTRY_POINT}")
+    if exported != [entry_point]:
+        raise CheckFailed(f"{name} exports {exported}, not only {entry_point}")
 
 
 def check(wheel, bindir):
     wheel = Path(wheel)
     print(f"== checking {wheel.name} ({wheel.stat().st_size} bytes) ==", flush=True)
     with zipfile.ZipFile(wheel) as zf, tempfile.TemporaryDirectory() as tmp:
-        if MODULE not in zf.namelist():
-            raise CheckFailed(f"{wheel.name} has no {MODULE} at its root")
-        check_module(zf.extract(MODULE, tmp))
+        for name, entry_point in MODULES.items():
+            if name not in zf.namelist():
+                raise CheckFailed(f"{wheel.name} has no {name} at its root")
+            check_module(zf.extract(name, tmp), name, entry_point)
         [metadata] = [n for n in zf.namelist() if n.endswith(".dist-info/WHEEL")]
         recorded = set(re.findall(r"^Tag: (\S+)$", zf.read(metadata).decode(), re.MULTILINE))
     run([bindir / "abi3audit", "--strict", "--summary", "--verbose", wheel])

@@ -12,7 +12,9 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 build="${TARNEX_FAULTS_BUILD:-$scratch/build}"
-python="$(command -v python || command -v python3)"
+# The interpreter's own executable: a launcher script in front of it (such as a version
+# manager's shim) would run under the preloaded leak checker too and be reported.
+python="$("$(command -v python || command -v python3)" -c 'import sys; print(sys.executable)')"
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 cmake -Wno-dev -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -11,8 +11,8 @@
 
 #include "lib/compare/kernels.hpp"
 #include "lib/elementwise/kernels.hpp"
-#include "lib/selection/mask_kernels.hpp"
-#include "lib/views/transpose.hpp"
+#include "lib/selection/kernels.hpp"
+#include "lib/views/kernels.hpp"
 #include "native/levels.hpp"
 
 namespace {

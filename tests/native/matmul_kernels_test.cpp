@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "lib/matmul/tiles.hpp"
+#include "lib/matmul/kernels.hpp"
 #include "native/levels.hpp"
 
 namespace {

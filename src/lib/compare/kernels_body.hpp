@@ -1,13 +1,5 @@
-// The comparison and logic loops, written once over a level's vector operations and
-// compiled per instruction-set level. Each level's file includes this inside its target
-// region and namespace, after a struct `Lanes` with
-//
-//   Lanes::width                 doubles per vector (2, 4 or 8)
-//   Lanes::Vec                   a vector of doubles
-//   Lanes::load(p), splat(x)
-//   Lanes::bits<op>(a, b)        lane k's bit set where a[k] op b[k] holds (IEEE predicates:
-//                                ordered for all but not_equal, which is unordered)
-//   Lanes::unordered(a, b)       lane k's bit set where a[k] or b[k] is NaN
+// The comparison and logic loops, written once over the level's vector layer (`Lanes`,
+// see lib/simd/lanes.hpp) and compiled for every instruction-set level.
 //
 // A vector's lane bits become its bytes through a table of the 256 byte patterns. The tails
 // shorter than a vector take the scalar loop, whose C++ comparisons are the same IEEE
@@ -32,6 +24,22 @@ inline void store_bits(Bool* out, unsigned bits) noexcept {
     __builtin_memcpy(out, &lane_bytes.value[bits], Lanes::width);
 }
 
+// The layer's compare for each comparison: ordered, except not_equal.
+template <Comparison op>
+constexpr simd::Cmp predicate() noexcept {
+    if constexpr (op == Comparison::greater) return simd::Cmp::gt;
+    if constexpr (op == Comparison::greater_equal) return simd::Cmp::ge;
+    if constexpr (op == Comparison::less) return simd::Cmp::lt;
+    if constexpr (op == Comparison::less_equal) return simd::Cmp::le;
+    if constexpr (op == Comparison::equal) return simd::Cmp::eq;
+    if constexpr (op == Comparison::not_equal) return simd::Cmp::ne;
+}
+
+template <Comparison op>
+inline unsigned lane_bits(typename Lanes::Vec a, typename Lanes::Vec b) noexcept {
+    return Lanes::bits(Lanes::template compare<predicate<op>()>(a, b));
+}
+
 template <Comparison op>
 constexpr bool holds(double a, double b) noexcept {
     if constexpr (op == Comparison::greater) return a > b;
@@ -46,7 +54,7 @@ template <Comparison op>
 void compare_arrays(const double* a, const double* b, Bool* out, std::uint64_t n) noexcept {
     std::uint64_t i = 0;
     for (; i + Lanes::width <= n; i += Lanes::width) {
-        store_bits(out + i, Lanes::template bits<op>(Lanes::load(a + i), Lanes::load(b + i)));
+        store_bits(out + i, lane_bits<op>(Lanes::load(a + i), Lanes::load(b + i)));
     }
     for (; i < n; ++i) out[i] = holds<op>(a[i], b[i]);
 }
@@ -56,7 +64,7 @@ void compare_scalar(const double* a, double b, Bool* out, std::uint64_t n) noexc
     const typename Lanes::Vec v = Lanes::splat(b);
     std::uint64_t i = 0;
     for (; i + Lanes::width <= n; i += Lanes::width) {
-        store_bits(out + i, Lanes::template bits<op>(Lanes::load(a + i), v));
+        store_bits(out + i, lane_bits<op>(Lanes::load(a + i), v));
     }
     for (; i < n; ++i) out[i] = holds<op>(a[i], b);
 }
@@ -65,7 +73,7 @@ void isnan(const double* a, Bool* out, std::uint64_t n) noexcept {
     std::uint64_t i = 0;
     for (; i + Lanes::width <= n; i += Lanes::width) {
         const typename Lanes::Vec x = Lanes::load(a + i);
-        store_bits(out + i, Lanes::unordered(x, x));
+        store_bits(out + i, Lanes::bits(Lanes::template compare<simd::Cmp::unord>(x, x)));
     }
     for (; i < n; ++i) out[i] = a[i] != a[i];
 }

@@ -1,18 +1,10 @@
-// The element-wise loops, written once over a level's vector operations and compiled per
-// instruction-set level: each level's file includes this inside its target region and
-// namespace, after a struct `Lanes` with
-//
-//   Lanes::width                       doubles per vector
-//   Lanes::Vec, load(p), store(p, v), splat(x)
-//   Lanes::add(a, b), mul(a, b)        one rounded operation per lane, `a` as the first
-//                                      source; add1 and mul1 the same on one double
+// The element-wise loops, written once over the level's vector layer (`Lanes`, see
+// lib/simd/lanes.hpp) and compiled for every instruction-set level.
 //
 // Every loop does one IEEE operation per element at its own position, so every level gives
-// the same bits. When both operands of an addition or multiplication are NaN, the hardware
-// returns the first source's NaN, and a compiler may swap the operands of these commutative
-// operations as it likes, differently in a vector body and its scalar tail; the level's
-// operations therefore fix the order, so the left operand's NaN (self's) always wins, on
-// every level, for every split of the work. This file includes nothing itself.
+// the same bits. The layer's add and mul keep their left operand as the first source, so
+// when both operands are NaN the left operand's NaN (self's) wins, on every level and for
+// every split of the work. This file includes nothing itself.
 
 namespace {
 

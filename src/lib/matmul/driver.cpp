@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "lib/matmul/packing.hpp"
-#include "lib/matmul/tiles.hpp"
+#include "lib/matmul/kernels.hpp"
 #include "lib/record/buffer.hpp"
 
 namespace tarnex {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "lib/matmul/tiles.hpp"
+#include "lib/matmul/kernels.hpp"
 #include "lib/record/failure.hpp"
 
 namespace tarnex {

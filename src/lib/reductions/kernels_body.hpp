@@ -1,12 +1,5 @@
-// The reduction loops, written once over a level's vector operations and compiled per
-// instruction-set level. Each level's file includes this inside its target region and
-// namespace, after a struct `Lanes` with
-//
-//   Lanes::width              doubles per vector
-//   Lanes::Vec                a vector
-//   Lanes::load(p), splat(x)
-//   Lanes::max(x, m)          per lane the larger of x and m, and m where x is NaN
-//   Lanes::equal_bits(x, v)   bit k set where lane k of x equals v (ordered, so -0.0 == 0.0)
+// The reduction loops, written once over the level's vector layer (`Lanes`, see
+// lib/simd/lanes.hpp) and compiled for every instruction-set level.
 //
 // argmax goes block by block. A block's largest non-NaN value is found with vector maxima
 // (NaN lanes ignored, as the sequential scan never picks a NaN); only when it is strictly
@@ -57,7 +50,7 @@ inline std::uint64_t first_equal(const double* x, std::uint64_t count, double va
     const typename Lanes::Vec v = Lanes::splat(value);
     std::uint64_t i = 0;
     for (; i + w <= count; i += w) {
-        const unsigned bits = Lanes::equal_bits(Lanes::load(x + i), v);
+        const unsigned bits = Lanes::bits(Lanes::template compare<simd::Cmp::eq>(Lanes::load(x + i), v));
         if (bits != 0) return i + static_cast<std::uint64_t>(__builtin_ctz(bits));
     }
     while (!(x[i] == value)) ++i;

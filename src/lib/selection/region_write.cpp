@@ -1,7 +1,7 @@
 #include "lib/selection/region_write.hpp"
 
 #include "lib/record/messages.hpp"
-#include "lib/selection/mask_kernels.hpp"
+#include "lib/selection/kernels.hpp"
 #include "lib/views/view.hpp"
 
 namespace tarnex {

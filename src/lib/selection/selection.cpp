@@ -4,7 +4,7 @@
 #include <string>
 
 #include "lib/record/messages.hpp"
-#include "lib/selection/mask_kernels.hpp"
+#include "lib/selection/kernels.hpp"
 
 namespace tarnex {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "lib/record/shape.hpp"
-#include "lib/views/transpose.hpp"
+#include "lib/views/kernels.hpp"
 #include "lib/views/view.hpp"
 
 namespace tarnex {

@@ -1,4 +1,4 @@
-#include "lib/views/transpose.hpp"
+#include "lib/views/kernels.hpp"
 
 #include "lib/cpu/by_level.hpp"
 

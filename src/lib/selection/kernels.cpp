@@ -1,4 +1,4 @@
-#include "lib/selection/mask_kernels.hpp"
+#include "lib/selection/kernels.hpp"
 
 #include "lib/cpu/by_level.hpp"
 

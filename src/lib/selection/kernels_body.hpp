@@ -1,15 +1,5 @@
-// The mask loops, written once over a level's vector operations and compiled per
-// instruction-set level. Each level's file includes this inside its target region and
-// namespace, after a struct `Lanes` with
-//
-//   Lanes::width                       doubles per vector
-//   Lanes::Vec, Lanes::Mask            a vector, and a set of its lanes
-//   Lanes::load(p), store(p, v), splat(x)
-//   Lanes::selected(mask)              the lanes whose mask byte (mask[0..width)) is not 0
-//   Lanes::count(m)                    how many lanes m holds
-//   Lanes::store_selected(p, m, v)     p[k] = v[k] for the lanes of m; the others untouched
-//   Lanes::blend(m, if_clear, if_set)  per lane, if_set where m holds it, else if_clear
-//   Lanes::store_packed(p, m, v)       the lanes of m of v, in order, to p[0..count(m))
+// The mask loops, written once over the level's vector layer (`Lanes`, see
+// lib/simd/lanes.hpp) and compiled for every instruction-set level.
 //
 // Elements are only moved, never computed, so every level gives the same bits. The tails
 // shorter than a vector take the scalar loop. This file includes nothing itself.

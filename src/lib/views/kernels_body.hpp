@@ -1,11 +1,17 @@
-// The blocked transpose over the tiles of one instruction-set level. Included by each
-// level's file inside its target region and namespace, after a struct `Tile` with
-//
-//   Tile::width                                  the side of a square tile, in elements
-//   Tile::copy(src, src_stride, out, cols)       out[i * cols + j] = src[j * src_stride + i]
-//                                                for i, j < width
-//
-// This file includes nothing itself (its headers come before the region).
+// The blocked transpose, written once over the level's vector layer (`Lanes`, see
+// lib/simd/lanes.hpp) and compiled for every instruction-set level: square tiles of the
+// vector width are turned around in registers. This file includes nothing itself.
+
+namespace {
+
+// out[i * cols + j] = src[j * src_stride + i] for i, j < width.
+inline void copy_tile(const double* src, std::uint64_t src_stride, double* out,
+                      std::uint64_t cols) {
+    typename Lanes::Vec rows[Lanes::width];
+    Lanes::load_transposed(src, src_stride, rows);
+#pragma GCC unroll 8
+    for (std::uint64_t m = 0; m < Lanes::width; ++m) Lanes::store(out + m * cols, rows[m]);
+}
 
 // Side of the cache block, in elements: a block's source and destination together
 // (2 x 64 x 64 x 8 bytes) stay within the level-2 cache while the tiles inside it are copied.
@@ -20,11 +26,13 @@ inline void copy_scalar(const double* src, std::uint64_t src_stride, std::uint64
     }
 }
 
+}  // namespace
+
 // Blocks of `block` x `block`: whole tiles inside each block, the ragged right and bottom
 // edges element by element.
 void transpose_copy(const double* src, std::uint64_t src_stride, std::uint64_t rows,
                     std::uint64_t cols, double* out) {
-    constexpr std::uint64_t w = Tile::width;
+    constexpr std::uint64_t w = Lanes::width;
     for (std::uint64_t i0 = 0; i0 < rows; i0 += block) {
         const std::uint64_t i1 = i0 + block < rows ? i0 + block : rows;
         const std::uint64_t i_tiles = i0 + (i1 - i0) / w * w;
@@ -33,7 +41,7 @@ void transpose_copy(const double* src, std::uint64_t src_stride, std::uint64_t r
             const std::uint64_t j_tiles = j0 + (j1 - j0) / w * w;
             for (std::uint64_t j = j0; j < j_tiles; j += w) {
                 for (std::uint64_t i = i0; i < i_tiles; i += w) {
-                    Tile::copy(src + j * src_stride + i, src_stride, out + i * cols + j, cols);
+                    copy_tile(src + j * src_stride + i, src_stride, out + i * cols + j, cols);
                 }
             }
             copy_scalar(src, src_stride, i_tiles, i1, j0, j1, cols, out);

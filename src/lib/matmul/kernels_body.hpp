@@ -1,0 +1,218 @@
+// The matrix product's kernels, written once over the level's vector layer (`Lanes`, see
+// lib/simd/lanes.hpp) and compiled for every instruction-set level: the tile kernels of the
+// blocked product, and the product for results of only a few columns.
+//
+// Every multiply and add is the layer's, rounded on its own and never fused, with b's value
+// as the first source of a product and the accumulator as the first source of a sum (see
+// kernels.hpp). This file includes nothing itself.
+
+namespace {
+
+// ---- Tile kernels ----
+//
+// Per step p a tile loads its vectors of b once, and for each row multiplies them by
+// a[i, p] and adds the products to that row's accumulators.
+
+template <int R, int V>
+struct TileLoop {
+    using Vec = typename Lanes::Vec;
+
+    // One step of p: acc[r][v] + b[v] * a[r], each row's a[r] lda apart.
+    static inline void step(Vec (&acc)[R][V], const double* a, const double* b,
+                            std::uint64_t lda) {
+        constexpr std::uint64_t lanes = Lanes::width;
+        Vec bv[V];
+#pragma GCC unroll 4
+        for (int v = 0; v < V; ++v) bv[v] = Lanes::load(b + v * lanes);
+#pragma GCC unroll 8
+        for (int r = 0; r < R; ++r) {
+            const auto av = Lanes::splat_at(a + r * lda);
+#pragma GCC unroll 4
+            for (int v = 0; v < V; ++v) acc[r][v] = Lanes::add(acc[r][v], Lanes::mul(bv[v], av));
+        }
+    }
+
+    // The loops are unrolled before the accumulator array is split into registers.
+    template <bool resume>
+    static inline void sums(const TileArgs& t) {
+        constexpr std::uint64_t lanes = Lanes::width;
+        const double* a = t.a;
+        const double* b = t.b;
+        Vec acc[R][V];
+#pragma GCC unroll 8
+        for (int r = 0; r < R; ++r) {
+#pragma GCC unroll 4
+            for (int v = 0; v < V; ++v) {
+                acc[r][v] = resume ? Lanes::load(t.c + r * t.ldc + v * lanes) : Lanes::zero();
+            }
+        }
+        // Two steps of p per iteration: the loop's own instructions are paid once per two
+        // steps, and the second step's loads of b can issue while the first one's products
+        // are still in flight.
+        std::uint64_t p = 0;
+        for (; p + 2 <= t.depth; p += 2) {
+            step(acc, a, b, t.lda);
+            step(acc, a + 1, b + t.ldb, t.lda);
+            a += 2;
+            b += 2 * t.ldb;
+        }
+        if (p < t.depth) step(acc, a, b, t.lda);
+#pragma GCC unroll 8
+        for (int r = 0; r < R; ++r) {
+#pragma GCC unroll 4
+            for (int v = 0; v < V; ++v) Lanes::store(t.c + r * t.ldc + v * lanes, acc[r][v]);
+        }
+    }
+
+    static void run(const TileArgs& t) {
+        if (t.continue_sums) {
+            sums<true>(t);
+        } else {
+            sums<false>(t);
+        }
+    }
+};
+
+// Tile shapes and blocks, measured per level. AVX-512: 6 rows x 4 vectors (24 accumulators)
+// and a 512 KiB packed block. AVX2: 6 rows x 2 vectors (12 accumulators), which with the
+// two vectors of b, the broadcast of a and one product fills the 16 vector registers; its
+// packed block of b is kept to 256 KiB so that it shares a 512 KiB level-2 cache with the
+// rows of a and c passing through. Baseline: 4 rows x 2 vectors, 256 KiB.
+constexpr int tile_rows = Lanes::width == 2 ? 4 : 6;
+constexpr int tile_vectors = Lanes::width == 8 ? 4 : 2;
+constexpr Blocking blocking = {256, (Lanes::width == 8 ? 512 : 256) * 1024};
+
+// ---- Results of at most four columns ----
+//
+// Laying result columns across the lanes would leave most lanes idle here, so `width` result
+// rows share the lanes instead: a block of `width` rows of a, `width` values of p, is turned
+// around so that one vector holds a[i0.., p], and b[p, j] times it is added to column j's
+// accumulator, for p in increasing order. Every value of a is read once, in storage order,
+// so a matrix-vector product streams a at the speed memory delivers it.
+
+// column[q][r] = a[r * lda + q] for r < rows and q < steps, 0.0 elsewhere
+// (rows, steps <= width).
+inline void columns(const double* a, std::uint64_t lda, std::uint64_t rows, std::uint64_t steps,
+                    typename Lanes::Vec column[Lanes::width]) {
+    constexpr std::uint64_t w = Lanes::width;
+    if (rows == w && steps == w) return Lanes::load_transposed(a, lda, column);
+    typename Lanes::Vec block[w];
+#pragma GCC unroll 8
+    for (std::uint64_t r = 0; r < w; ++r) {
+        block[r] = r >= rows ? Lanes::zero()
+                   : steps == w ? Lanes::load(a + r * lda)
+                                : Lanes::load_prefix(a + r * lda, steps);
+    }
+    Lanes::transpose(block, column);
+}
+
+
+// One step of p for every column: acc[j] + b[p, j] * a[i0.., p].
+template <int N>
+inline void accumulate(typename Lanes::Vec acc[N], const double* b_row,
+                       typename Lanes::Vec a_column) {
+#pragma GCC unroll 4
+    for (int j = 0; j < N; ++j) {
+        acc[j] = Lanes::add(acc[j], Lanes::mul(Lanes::splat(b_row[j]), a_column));
+    }
+}
+
+// Steps p0 .. p0 + steps - 1 of a block of `lanes` rows (`rows` of them present).
+template <int N>
+inline void block_steps(typename Lanes::Vec acc[N], const double* a, const double* b,
+                        std::uint64_t k, std::uint64_t rows, std::uint64_t p0,
+                        std::uint64_t steps) {
+    constexpr std::uint64_t lanes = Lanes::width;
+    typename Lanes::Vec column[lanes];
+    columns(a + p0, k, rows, steps, column);
+    const double* b_rows = b + p0 * N;
+    if (steps == lanes) {
+#pragma GCC unroll 8
+        for (std::uint64_t q = 0; q < lanes; ++q) {
+            accumulate<N>(acc, b_rows + q * N, column[q]);
+        }
+    } else {
+        for (std::uint64_t q = 0; q < steps; ++q) {
+            accumulate<N>(acc, b_rows + q * N, column[q]);
+        }
+    }
+}
+
+template <int N>
+inline void store_rows(const typename Lanes::Vec acc[N], double* c, std::uint64_t rows) {
+    alignas(64) double sums[N][Lanes::width];
+    for (int j = 0; j < N; ++j) Lanes::store(sums[j], acc[j]);
+    for (std::uint64_t r = 0; r < rows; ++r) {
+        for (int j = 0; j < N; ++j) c[r * N + j] = sums[j][r];
+    }
+}
+
+// G blocks of `lanes` rows side by side, all rows present: each block's sums are one chain
+// of dependent additions per column, so several blocks at once keep the adder busy while
+// each addition waits for the one before it.
+template <int N, int G>
+void row_groups(const double* a, const double* b, double* c, std::uint64_t k) {
+    constexpr std::uint64_t lanes = Lanes::width;
+    typename Lanes::Vec acc[G][N];
+#pragma GCC unroll 8
+    for (int g = 0; g < G; ++g) {
+        for (int j = 0; j < N; ++j) acc[g][j] = Lanes::zero();
+    }
+    for (std::uint64_t p0 = 0; p0 < k; p0 += lanes) {
+        const std::uint64_t steps = k - p0 < lanes ? k - p0 : lanes;
+#pragma GCC unroll 8
+        for (int g = 0; g < G; ++g) {
+            block_steps<N>(acc[g], a + g * lanes * k, b, k, lanes, p0, steps);
+        }
+    }
+#pragma GCC unroll 8
+    for (int g = 0; g < G; ++g) store_rows<N>(acc[g], c + g * lanes * N, lanes);
+}
+
+// Result rows i0 .. i0 + rows - 1 (rows <= lanes) for N columns.
+template <int N>
+void row_block(const double* a, const double* b, double* c, std::uint64_t rows,
+               std::uint64_t k) {
+    typename Lanes::Vec acc[N];
+    for (int j = 0; j < N; ++j) acc[j] = Lanes::zero();
+    for (std::uint64_t p0 = 0; p0 < k; p0 += Lanes::width) {
+        const std::uint64_t steps = k - p0 < Lanes::width ? k - p0 : Lanes::width;
+        block_steps<N>(acc, a, b, k, rows, p0, steps);
+    }
+    store_rows<N>(acc, c, rows);
+}
+
+template <int N>
+void all_rows(const double* a, const double* b, double* c, std::uint64_t m, std::uint64_t k) {
+    constexpr std::uint64_t lanes = Lanes::width;
+    // About eight accumulators in all, but no more than 16 rows of a read side by side, so
+    // that the hardware prefetcher can follow every row.
+    constexpr int by_sums = N == 1 ? 8 : N == 2 ? 4 : 2;
+    constexpr int by_rows = static_cast<int>(16 / lanes);
+    constexpr int groups = by_sums < by_rows ? by_sums : by_rows > 0 ? by_rows : 1;
+    std::uint64_t i0 = 0;
+    for (; i0 + groups * lanes <= m; i0 += groups * lanes) {
+        row_groups<N, groups>(a + i0 * k, b, c + i0 * N, k);
+    }
+    for (; i0 < m; i0 += lanes) {
+        const std::uint64_t rows = m - i0 < lanes ? m - i0 : lanes;
+        row_block<N>(a + i0 * k, b, c + i0 * N, rows, k);
+    }
+}
+
+}  // namespace
+
+TileKernel tile_kernel() {
+    return make_tile_kernel<TileLoop, tile_rows, tile_vectors>(Lanes::width, blocking);
+}
+
+void multiply_narrow(const double* a, const double* b, double* c, std::uint64_t m,
+                     std::uint64_t k, std::uint64_t n) {
+    static_assert(narrow_max_cols == 4);
+    switch (n) {
+        case 1: return all_rows<1>(a, b, c, m, k);
+        case 2: return all_rows<2>(a, b, c, m, k);
+        case 3: return all_rows<3>(a, b, c, m, k);
+        default: return all_rows<4>(a, b, c, m, k);  // n is 4
+    }
+}

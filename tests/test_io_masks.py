@@ -143,9 +143,9 @@ M = PyBoolArray([True, False], [2])
      "argument 'm2': 'PyNDArray' object cannot be converted to 'PyBoolArray'"),
     (lambda: tarnex_io.logical_or(M, PyBoolArray([True], [1])), ValueError,
      "argument 'm2': shape [1] does not match shape [2] of argument 'm1'"),
-    (lambda: tarnex_io.greater(A), TypeError, "greater() missing required argument 'b'"),
+    (lambda: tarnex_io.greater(A), TypeError, "greater() missing 1 required positional argument: 'b'"),
     (lambda: tarnex_io.logical_and(m1=M), TypeError,
-     "logical_and() missing required argument 'm2'"),
+     "logical_and() missing 1 required positional argument: 'm2'"),
 ])
 def test_errors_name_the_parameter(call, exception, message):
     with pytest.raises(exception) as info:

@@ -69,27 +69,43 @@ PyObject* numpy_of(const NDArray<E>& array) {
 
 const char* const a_param[] = {"a"};
 
-}  // namespace
 
-PyObject* to_list(PyObject*, PyObject* args, PyObject* kwargs) {
+PyObject* to_list(PyObject*, const py::CallArgs& call) {
     return py::guarded([&] {
-        auto [a] = match("to_list", a_param, args, kwargs);
+        auto [a] = match("to_list", a_param, call);
         return with_either_array("a", a, [](auto& held) { return list_of(held.array()); });
     });
 }
 
-PyObject* to_bytes(PyObject*, PyObject* args, PyObject* kwargs) {
+PyObject* to_bytes(PyObject*, const py::CallArgs& call) {
     return py::guarded([&] {
-        auto [a] = match("to_bytes", a_param, args, kwargs);
+        auto [a] = match("to_bytes", a_param, call);
         return with_either_array("a", a, [](auto& held) { return bytes_of(held.array()); });
     });
 }
 
-PyObject* to_numpy(PyObject*, PyObject* args, PyObject* kwargs) {
+PyObject* to_numpy(PyObject*, const py::CallArgs& call) {
     return py::guarded([&] {
-        auto [a] = match("to_numpy", a_param, args, kwargs);
+        auto [a] = match("to_numpy", a_param, call);
         return with_either_array("a", a, [](auto& held) { return numpy_of(held.array()); });
     });
+}
+
+}  // namespace
+
+void add_export_functions(FunctionList& table) {
+    table.push_back(function<to_list>(
+        "to_list",
+        "to_list(a)\n--\n\nThe elements of a PyNDArray (floats) or a PyBoolArray (bools) as one "
+        "flat list, in row-major order."));
+    table.push_back(function<to_bytes>(
+        "to_bytes",
+        "to_bytes(a)\n--\n\nThe elements as bytes in row-major order: native float64 for a "
+        "PyNDArray, one byte 0 or 1 each for a PyBoolArray."));
+    table.push_back(function<to_numpy>(
+        "to_numpy",
+        "to_numpy(a)\n--\n\nA new numpy array of a's shape (float64 or bool) holding a copy of "
+        "its elements."));
 }
 
 }  // namespace tarnex::io

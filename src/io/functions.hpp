@@ -5,30 +5,46 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "io/link.hpp"
+#include "python/arguments.hpp"
 #include "python/guard.hpp"
 
 namespace tarnex::io {
 
-// Matches the call's arguments to the required parameters `names` (positional or by
-// keyword), with the interpreter's own TypeError texts for a wrong call.
+// A companion function is written once over its call's arguments; `function<body>` gives
+// the interpreter its entry in the vector calling convention where the interpreter offers
+// it to stable-ABI modules (3.10 on), else in the tuple convention.
+using FunctionBody = py::MethodBody;  // (module, call)
+using FunctionList = std::vector<PyMethodDef>;
+
+template <FunctionBody body>
+PyMethodDef function(const char* name, const char* doc) {
+    if (py::vector_calls()) {
+        return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(
+                          &py::vector_entry<body>)),
+                py::meth_fastcall | METH_KEYWORDS, doc};
+    }
+    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(
+                      &py::tuple_entry<body>)),
+            METH_VARARGS | METH_KEYWORDS, doc};
+}
+
+// Matches the call's arguments to the parameters `names` (positional or by keyword) with
+// the interpreter's own TypeError texts for a wrong call: the first `required` must be
+// passed, the others may be left out (their slots are null), and those from `positional`
+// on may only be passed by keyword.
 template <std::size_t N>
 std::array<PyObject*, N> match(const char* function, const char* const (&names)[N],
-                               PyObject* args, PyObject* kwargs) {
-    static_assert(N == 1 || N == 2);
-    std::array<PyObject*, N> slots{};
-    const std::string format = std::string(N, 'O') + ":" + function;
-    char* keywords[N + 1] = {};
-    for (std::size_t i = 0; i < N; ++i) keywords[i] = const_cast<char*>(names[i]);
-    int ok;
-    if constexpr (N == 1) {
-        ok = PyArg_ParseTupleAndKeywords(args, kwargs, format.c_str(), keywords, &slots[0]);
-    } else {
-        ok = PyArg_ParseTupleAndKeywords(args, kwargs, format.c_str(), keywords, &slots[0],
-                                         &slots[1]);
-    }
-    if (!ok) py::throw_python_error();
+                               const py::CallArgs& call,
+                               std::size_t required = py::Signature::all,
+                               std::size_t positional = py::Signature::all) {
+    std::array<PyObject*, N> slots;
+    py::match_arguments_inline({.class_name = nullptr, .function_name = function,
+                                .names = names, .count = N, .required = required,
+                                .positional = positional},
+                               call, slots.data());
     return slots;
 }
 
@@ -50,23 +66,9 @@ PyObject* with_either_array(const char* name, PyObject* obj, Body&& body) {
 // ValueError "argument '<name>': <message>".
 [[noreturn]] void value_error(const char* name, const std::string& message);
 
-// Every function of the module, METH_VARARGS | METH_KEYWORDS unless noted.
-PyObject* to_list(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* to_bytes(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* to_numpy(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* from_bytes(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* bools_from_bytes(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* greater(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* greater_equal(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* less(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* less_equal(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* equal(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* not_equal(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* isnan(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* logical_not(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* logical_and(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* logical_or(PyObject*, PyObject* args, PyObject* kwargs);
-PyObject* instruction_set(PyObject*, PyObject*);  // METH_NOARGS
-PyObject* build_info(PyObject*, PyObject*);       // METH_NOARGS
+// Each group of functions appends its entries to the module's table.
+void add_export_functions(FunctionList& table);
+void add_import_functions(FunctionList& table);
+void add_mask_functions(FunctionList& table);
 
 }  // namespace tarnex::io

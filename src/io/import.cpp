@@ -51,9 +51,9 @@ Source to_source(PyObject* obj) {
 }
 
 template <class E>
-PyObject* array_from_bytes(const char* function, PyObject* args, PyObject* kwargs) {
+PyObject* array_from_bytes(const char* function, const py::CallArgs& call) {
     static const char* const params[] = {"data", "shape"};
-    auto [data_arg, shape_arg] = match(function, params, args, kwargs);
+    auto [data_arg, shape_arg] = match(function, params, call);
     const Source source = py::argument("data", [&] { return to_source(data_arg); });
     Shape shape = py::argument("shape", [&] { return py::to_size_list(shape_arg); });
 
@@ -95,18 +95,26 @@ PyObject* array_from_bytes(const char* function, PyObject* args, PyObject* kwarg
     return wrap(NDArray<E>::new_(std::move(elements), std::move(shape)));
 }
 
+
+PyObject* from_bytes(PyObject*, const py::CallArgs& call) {
+    return py::guarded([&] { return array_from_bytes<double>("from_bytes", call); });
+}
+
+PyObject* bools_from_bytes(PyObject*, const py::CallArgs& call) {
+    return py::guarded([&] { return array_from_bytes<Bool>("bools_from_bytes", call); });
+}
+
 }  // namespace
 
-void value_error(const char* name, const std::string& message) {
-    py::raise(PyExc_ValueError, "argument '" + std::string(name) + "': " + message);
-}
-
-PyObject* from_bytes(PyObject*, PyObject* args, PyObject* kwargs) {
-    return py::guarded([&] { return array_from_bytes<double>("from_bytes", args, kwargs); });
-}
-
-PyObject* bools_from_bytes(PyObject*, PyObject* args, PyObject* kwargs) {
-    return py::guarded([&] { return array_from_bytes<Bool>("bools_from_bytes", args, kwargs); });
+void add_import_functions(FunctionList& table) {
+    table.push_back(function<from_bytes>(
+        "from_bytes",
+        "from_bytes(data, shape)\n--\n\nA new PyNDArray of the given shape from native float64 "
+        "bytes in row-major order (bytes, bytearray, or an object with tobytes())."));
+    table.push_back(function<bools_from_bytes>(
+        "bools_from_bytes",
+        "bools_from_bytes(data, shape)\n--\n\nA new PyBoolArray of the given shape from bytes "
+        "that are each 0 or 1 (bytes, bytearray, or an object with tobytes())."));
 }
 
 }  // namespace tarnex::io

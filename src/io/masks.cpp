@@ -19,10 +19,10 @@ void require_same_shape(const char* first, const NDArray<E>& a, const char* seco
 
 // a op b for a PyNDArray a and b a PyNDArray of a's shape or anything that converts to a
 // float.
-PyObject* comparison(const char* function, Comparison op, PyObject* args, PyObject* kwargs) {
+PyObject* comparison(const char* function, Comparison op, const py::CallArgs& call) {
     return py::guarded([&] {
         static const char* const params[] = {"a", "b"};
-        auto [a_arg, b_arg] = match(function, params, args, kwargs);
+        auto [a_arg, b_arg] = match(function, params, call);
         Held<double> a = py::argument("a", [&] { return Held<double>(a_arg); });
         if (is_array<double>(b_arg)) {
             Held<double> b = py::argument("b", [&] { return Held<double>(b_arg); });
@@ -35,10 +35,10 @@ PyObject* comparison(const char* function, Comparison op, PyObject* args, PyObje
 }
 
 template <BoolArray (*operation)(const BoolArray&, const BoolArray&)>
-PyObject* logic(const char* function, PyObject* args, PyObject* kwargs) {
+PyObject* logic(const char* function, const py::CallArgs& call) {
     return py::guarded([&] {
         static const char* const params[] = {"m1", "m2"};
-        auto [m1_arg, m2_arg] = match(function, params, args, kwargs);
+        auto [m1_arg, m2_arg] = match(function, params, call);
         Held<Bool> m1 = py::argument("m1", [&] { return Held<Bool>(m1_arg); });
         Held<Bool> m2 = py::argument("m2", [&] { return Held<Bool>(m2_arg); });
         require_same_shape("m1", m1.array(), "m2", m2.array());
@@ -46,51 +46,87 @@ PyObject* logic(const char* function, PyObject* args, PyObject* kwargs) {
     });
 }
 
-}  // namespace
 
-PyObject* greater(PyObject*, PyObject* args, PyObject* kwargs) {
-    return comparison("greater", Comparison::greater, args, kwargs);
+PyObject* greater(PyObject*, const py::CallArgs& call) {
+    return comparison("greater", Comparison::greater, call);
 }
-PyObject* greater_equal(PyObject*, PyObject* args, PyObject* kwargs) {
-    return comparison("greater_equal", Comparison::greater_equal, args, kwargs);
+PyObject* greater_equal(PyObject*, const py::CallArgs& call) {
+    return comparison("greater_equal", Comparison::greater_equal, call);
 }
-PyObject* less(PyObject*, PyObject* args, PyObject* kwargs) {
-    return comparison("less", Comparison::less, args, kwargs);
+PyObject* less(PyObject*, const py::CallArgs& call) {
+    return comparison("less", Comparison::less, call);
 }
-PyObject* less_equal(PyObject*, PyObject* args, PyObject* kwargs) {
-    return comparison("less_equal", Comparison::less_equal, args, kwargs);
+PyObject* less_equal(PyObject*, const py::CallArgs& call) {
+    return comparison("less_equal", Comparison::less_equal, call);
 }
-PyObject* equal(PyObject*, PyObject* args, PyObject* kwargs) {
-    return comparison("equal", Comparison::equal, args, kwargs);
+PyObject* equal(PyObject*, const py::CallArgs& call) {
+    return comparison("equal", Comparison::equal, call);
 }
-PyObject* not_equal(PyObject*, PyObject* args, PyObject* kwargs) {
-    return comparison("not_equal", Comparison::not_equal, args, kwargs);
+PyObject* not_equal(PyObject*, const py::CallArgs& call) {
+    return comparison("not_equal", Comparison::not_equal, call);
 }
 
-PyObject* isnan(PyObject*, PyObject* args, PyObject* kwargs) {
+PyObject* isnan(PyObject*, const py::CallArgs& call) {
     return py::guarded([&] {
         static const char* const params[] = {"a"};
-        auto [a_arg] = match("isnan", params, args, kwargs);
+        auto [a_arg] = match("isnan", params, call);
         Held<double> a = py::argument("a", [&] { return Held<double>(a_arg); });
         return wrap(tarnex::isnan(a.array()));
     });
 }
 
-PyObject* logical_not(PyObject*, PyObject* args, PyObject* kwargs) {
+PyObject* logical_not(PyObject*, const py::CallArgs& call) {
     return py::guarded([&] {
         static const char* const params[] = {"m"};
-        auto [m_arg] = match("logical_not", params, args, kwargs);
+        auto [m_arg] = match("logical_not", params, call);
         Held<Bool> m = py::argument("m", [&] { return Held<Bool>(m_arg); });
         return wrap(tarnex::logical_not(m.array()));
     });
 }
 
-PyObject* logical_and(PyObject*, PyObject* args, PyObject* kwargs) {
-    return logic<tarnex::logical_and>("logical_and", args, kwargs);
+PyObject* logical_and(PyObject*, const py::CallArgs& call) {
+    return logic<tarnex::logical_and>("logical_and", call);
 }
 
-PyObject* logical_or(PyObject*, PyObject* args, PyObject* kwargs) {
-    return logic<tarnex::logical_or>("logical_or", args, kwargs);
+PyObject* logical_or(PyObject*, const py::CallArgs& call) {
+    return logic<tarnex::logical_or>("logical_or", call);
+}
+
+}  // namespace
+
+void add_mask_functions(FunctionList& table) {
+    table.push_back(function<greater>(
+        "greater",
+        "greater(a, b)\n--\n\nA PyBoolArray, true where a > b (b a number or a PyNDArray of a's "
+        "shape)."));
+    table.push_back(function<greater_equal>(
+        "greater_equal",
+        "greater_equal(a, b)\n--\n\nA PyBoolArray, true where a >= b."));
+    table.push_back(function<less>(
+        "less",
+        "less(a, b)\n--\n\nA PyBoolArray, true where a < b."));
+    table.push_back(function<less_equal>(
+        "less_equal",
+        "less_equal(a, b)\n--\n\nA PyBoolArray, true where a <= b."));
+    table.push_back(function<equal>(
+        "equal",
+        "equal(a, b)\n--\n\nA PyBoolArray, true where a == b (-0.0 equals 0.0; NaN equals "
+        "nothing)."));
+    table.push_back(function<not_equal>(
+        "not_equal",
+        "not_equal(a, b)\n--\n\nA PyBoolArray, true where a != b (always where either is NaN)."));
+    table.push_back(function<isnan>(
+        "isnan",
+        "isnan(a)\n--\n\nA PyBoolArray, true where a is NaN."));
+    table.push_back(function<logical_not>(
+        "logical_not",
+        "logical_not(m)\n--\n\nA PyBoolArray, true where m is false."));
+    table.push_back(function<logical_and>(
+        "logical_and",
+        "logical_and(m1, m2)\n--\n\nA PyBoolArray, true where both masks are (same shape)."));
+    table.push_back(function<logical_or>(
+        "logical_or",
+        "logical_or(m1, m2)\n--\n\nA PyBoolArray, true where either mask is (same shape)."));
 }
 
 }  // namespace tarnex::io

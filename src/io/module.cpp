@@ -26,72 +26,43 @@ PyObject* build_info(PyObject*, PyObject*) {
     });
 }
 
-namespace {
-
-constexpr int with_args = METH_VARARGS | METH_KEYWORDS;
-
-template <class F>
-PyCFunction as_cfunction(F* function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+void value_error(const char* name, const std::string& message) {
+    py::raise(PyExc_ValueError, "argument '" + std::string(name) + "': " + message);
 }
 
-PyMethodDef functions[] = {
-    {"to_list", as_cfunction(to_list), with_args,
-     "to_list(a)\n--\n\nThe elements of a PyNDArray (floats) or a PyBoolArray (bools) as one "
-     "flat list, in row-major order."},
-    {"to_bytes", as_cfunction(to_bytes), with_args,
-     "to_bytes(a)\n--\n\nThe elements as bytes in row-major order: native float64 for a "
-     "PyNDArray, one byte 0 or 1 each for a PyBoolArray."},
-    {"to_numpy", as_cfunction(to_numpy), with_args,
-     "to_numpy(a)\n--\n\nA new numpy array of a's shape (float64 or bool) holding a copy of "
-     "its elements."},
-    {"from_bytes", as_cfunction(from_bytes), with_args,
-     "from_bytes(data, shape)\n--\n\nA new PyNDArray of the given shape from native float64 "
-     "bytes in row-major order (bytes, bytearray, or an object with tobytes())."},
-    {"bools_from_bytes", as_cfunction(bools_from_bytes), with_args,
-     "bools_from_bytes(data, shape)\n--\n\nA new PyBoolArray of the given shape from bytes "
-     "that are each 0 or 1 (bytes, bytearray, or an object with tobytes())."},
-    {"greater", as_cfunction(greater), with_args,
-     "greater(a, b)\n--\n\nA PyBoolArray, true where a > b (b a number or a PyNDArray of a's "
-     "shape)."},
-    {"greater_equal", as_cfunction(greater_equal), with_args,
-     "greater_equal(a, b)\n--\n\nA PyBoolArray, true where a >= b."},
-    {"less", as_cfunction(less), with_args, "less(a, b)\n--\n\nA PyBoolArray, true where a < b."},
-    {"less_equal", as_cfunction(less_equal), with_args,
-     "less_equal(a, b)\n--\n\nA PyBoolArray, true where a <= b."},
-    {"equal", as_cfunction(equal), with_args,
-     "equal(a, b)\n--\n\nA PyBoolArray, true where a == b (-0.0 equals 0.0; NaN equals "
-     "nothing)."},
-    {"not_equal", as_cfunction(not_equal), with_args,
-     "not_equal(a, b)\n--\n\nA PyBoolArray, true where a != b (always where either is NaN)."},
-    {"isnan", as_cfunction(isnan), with_args,
-     "isnan(a)\n--\n\nA PyBoolArray, true where a is NaN."},
-    {"logical_not", as_cfunction(logical_not), with_args,
-     "logical_not(m)\n--\n\nA PyBoolArray, true where m is false."},
-    {"logical_and", as_cfunction(logical_and), with_args,
-     "logical_and(m1, m2)\n--\n\nA PyBoolArray, true where both masks are (same shape)."},
-    {"logical_or", as_cfunction(logical_or), with_args,
-     "logical_or(m1, m2)\n--\n\nA PyBoolArray, true where either mask is (same shape)."},
-    {"instruction_set", instruction_set, METH_NOARGS,
-     "instruction_set()\n--\n\nThe instruction-set level the kernels of this build run at: "
-     "\"avx512\", \"avx2\" or \"baseline\"."},
-    {"build_info", build_info, METH_NOARGS,
-     "build_info()\n--\n\nA dict describing this build: the active, detected and highest "
-     "allowed instruction-set levels, and the compiler."},
-    {nullptr, nullptr, 0, nullptr},
-};
+namespace {
+
+// Every function of the module, group by group, then the table's end marker.
+PyMethodDef* function_table() {
+    static FunctionList table = [] {
+        FunctionList all;
+        add_export_functions(all);
+        add_import_functions(all);
+        add_mask_functions(all);
+        all.push_back({"instruction_set", instruction_set, METH_NOARGS,
+                       "instruction_set()\n--\n\nThe instruction-set level the kernels of this "
+                       "build run at: \"avx512\", \"avx2\" or \"baseline\"."});
+        all.push_back({"build_info", build_info, METH_NOARGS,
+                       "build_info()\n--\n\nA dict describing this build: the active, detected "
+                       "and highest allowed instruction-set levels, and the compiler."});
+        all.push_back({nullptr, nullptr, 0, nullptr});
+        return all;
+    }();
+    return table.data();
+}
 
 PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT,
-    "tarnex_io",
-    "Bulk export and import of tarnex arrays, and masks from comparisons, without Python "
-    "loops.\n\nWorks only with the tarnex of the same build (installed by the same wheel).",
-    0,
-    functions,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
+    .m_base = PyModuleDef_HEAD_INIT,
+    .m_name = "tarnex_io",
+    .m_doc = "Bulk export and import of tarnex arrays, and masks from comparisons, without "
+             "Python loops.\n\nWorks only with the tarnex of the same build (installed by the "
+             "same wheel).",
+    .m_size = 0,
+    .m_methods = nullptr,  // the table, set at import
+    .m_slots = nullptr,
+    .m_traverse = nullptr,
+    .m_clear = nullptr,
+    .m_free = nullptr,
 };
 
 }  // namespace
@@ -104,6 +75,7 @@ extern "C" PyMODINIT_FUNC PyInit_tarnex_io(void) {
     using namespace tarnex;
     return py::guarded([]() -> PyObject* {
         io::link_tarnex();
+        io::module_def.m_methods = io::function_table();
         return py::check(PyModule_Create(&io::module_def));
     });
 }

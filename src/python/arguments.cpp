@@ -8,11 +8,27 @@ namespace tarnex::py {
 namespace {
 
 std::string full_name(const Signature& signature) {
-    return std::string(signature.class_name) + "." + signature.function_name + "()";
+    const std::string function = std::string(signature.function_name) + "()";
+    return signature.class_name != nullptr ? signature.class_name + ("." + function) : function;
 }
 
+std::size_t required_count(const Signature& signature) {
+    return signature.required < signature.count ? signature.required : signature.count;
+}
+
+std::size_t positional_count(const Signature& signature) {
+    return signature.positional < signature.count ? signature.positional : signature.count;
+}
+
+// The interpreter's text: "takes 2 positional arguments" or "takes from 1 to 3 positional
+// arguments" when some of them may be left out.
 [[noreturn]] void too_many_positional(const Signature& signature, Py_ssize_t given) {
-    raise(PyExc_TypeError, full_name(signature) + " takes " + std::to_string(signature.count) +
+    const std::size_t most = positional_count(signature);
+    const std::size_t least = required_count(signature) < most ? required_count(signature) : most;
+    const std::string takes = least == most ? std::to_string(most)
+                                            : "from " + std::to_string(least) + " to " +
+                                                  std::to_string(most);
+    raise(PyExc_TypeError, full_name(signature) + " takes " + takes +
                                " positional arguments but " + std::to_string(given) +
                                (given == 1 ? " was" : " were") + " given");
 }
@@ -25,11 +41,12 @@ std::string full_name(const Signature& signature) {
 }
 
 [[noreturn]] void missing(const Signature& signature, PyObject** slots) {
+    const std::size_t required = required_count(signature);
     std::size_t absent = 0;
-    for (std::size_t i = 0; i < signature.count; ++i) absent += slots[i] == nullptr;
+    for (std::size_t i = 0; i < required; ++i) absent += slots[i] == nullptr;
     std::string list;
     std::size_t listed = 0;
-    for (std::size_t i = 0; i < signature.count; ++i) {
+    for (std::size_t i = 0; i < required; ++i) {
         if (slots[i] != nullptr) continue;
         ++listed;
         if (listed > 1) {
@@ -61,7 +78,9 @@ bool vector_calls() noexcept {
 void match_arguments(const Signature& signature, const CallArgs& call, PyObject** slots) {
     for (std::size_t i = 0; i < signature.count; ++i) slots[i] = nullptr;
     const Py_ssize_t given = call.positional_count();
-    if (given > static_cast<Py_ssize_t>(signature.count)) too_many_positional(signature, given);
+    if (given > static_cast<Py_ssize_t>(positional_count(signature))) {
+        too_many_positional(signature, given);
+    }
     for (Py_ssize_t i = 0; i < given; ++i) slots[i] = call.positional(i);
 
     call.each_keyword([&](PyObject* key, PyObject* value) {
@@ -81,7 +100,7 @@ void match_arguments(const Signature& signature, const CallArgs& call, PyObject*
         }
         slots[found] = value;
     });
-    for (std::size_t i = 0; i < signature.count; ++i) {
+    for (std::size_t i = 0; i < required_count(signature); ++i) {
         if (slots[i] == nullptr) missing(signature, slots);
     }
 }

@@ -8,11 +8,17 @@
 
 namespace tarnex::py {
 
+// A parameter list: the first `required` parameters must be passed, the others may be left
+// out (their slots stay null); the first `positional` may be passed by position or keyword,
+// the rest only by keyword. By default every parameter is both.
 struct Signature {
-    const char* class_name;        // "PyNDArray"
+    static constexpr std::size_t all = static_cast<std::size_t>(-1);
+    const char* class_name;        // "PyNDArray", or null for a module function
     const char* function_name;     // "gather", or "__new__" for a constructor
     const char* const* names;      // parameter names in order
-    std::size_t count;             // all positional-or-keyword, all required
+    std::size_t count;
+    std::size_t required = all;
+    std::size_t positional = all;
 };
 
 // METH_FASTCALL, the flag of the vector calling convention: positional arguments as a C
@@ -86,7 +92,7 @@ void match_arguments(const Signature& signature, const CallArgs& call, PyObject*
 // inline: it cannot fail and has no message to make.
 inline void match_arguments_inline(const Signature& signature, const CallArgs& call,
                                    PyObject** slots) {
-    if (!call.has_keywords() &&
+    if (!call.has_keywords() && signature.positional >= signature.count &&
         call.positional_count() == static_cast<Py_ssize_t>(signature.count)) {
         for (std::size_t i = 0; i < signature.count; ++i) {
             slots[i] = call.positional(static_cast<Py_ssize_t>(i));
@@ -94,6 +100,21 @@ inline void match_arguments_inline(const Signature& signature, const CallArgs& c
         return;
     }
     match_arguments(signature, call, slots);
+}
+
+// A method or module function with parameters is written once, taking its arguments as
+// CallArgs; these give the interpreter its entry point in either convention.
+using MethodBody = PyObject* (*)(PyObject* self, const CallArgs& call);
+
+template <MethodBody body>
+PyObject* tuple_entry(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return body(self, CallArgs::from_tuple(args, kwargs));
+}
+
+template <MethodBody body>
+PyObject* vector_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                       PyObject* kwnames) {
+    return body(self, CallArgs::from_vector(args, nargs, kwnames));
 }
 
 }  // namespace tarnex::py

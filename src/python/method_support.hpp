@@ -31,21 +31,6 @@ std::array<PyObject*, N> match_method(const char* function, const char* const (&
     return slots;
 }
 
-// A method with parameters is written once, taking its arguments as CallArgs; these give
-// the interpreter its entry point in either convention.
-using MethodBody = PyObject* (*)(PyObject* self, const CallArgs& call);
-
-template <MethodBody body>
-PyObject* tuple_entry(PyObject* self, PyObject* args, PyObject* kwargs) {
-    return body(self, CallArgs::from_tuple(args, kwargs));
-}
-
-template <MethodBody body>
-PyObject* vector_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                       PyObject* kwnames) {
-    return body(self, CallArgs::from_vector(args, nargs, kwnames));
-}
-
 inline PyObject* wrap(double value) { return check(PyFloat_FromDouble(value)); }
 inline PyObject* wrap(std::uint64_t value) { return check(PyLong_FromUnsignedLongLong(value)); }
 inline PyObject* none() { Py_RETURN_NONE; }

@@ -13,7 +13,7 @@ import tarnex
 from tarnex import PyBoolArray, PyNDArray
 
 import tarnex_io
-from conftest import panic_message, run_python
+from helpers import panic_message, run_python
 
 FUNCTIONS = {
     "to_list": ("a",), "to_bytes": ("a",), "to_numpy": ("a",),

@@ -2,7 +2,6 @@
 from __future__ import annotations
 
 import random
-import sys
 from typing import Iterator
 
 import numpy as np
@@ -41,7 +40,3 @@ def element_access(quick: bool) -> Iterator[Case]:
 
 
 GROUPS = {"construction": construction, "get": element_access}
-
-if __name__ == "__main__":
-    import run
-    sys.exit(run.main(sys.argv[1:], only=list(GROUPS)))

@@ -7,15 +7,11 @@ from __future__ import annotations
 
 import ctypes
 import functools
-import os
-import subprocess
-import sys
-import tempfile
 from typing import Callable, Iterator, Optional
 
 import numpy as np
 
-from common import Case, HERE, Result, median_time
+from common import Case, Result, compiled, median_time
 
 import tarnex
 
@@ -41,15 +37,10 @@ def bandwidth_note(n: int, streams: int) -> Callable[[Result], str]:
 
 @functools.lru_cache(maxsize=None)
 def _exp_floor_library() -> Optional[ctypes.CDLL]:
-    with tempfile.TemporaryDirectory() as tmp:
-        path = os.path.join(tmp, "exp_floor.so")
-        try:
-            subprocess.run(["g++", "-O2", "-ffp-contract=off", "-shared", "-fPIC",
-                            os.path.join(HERE, "exp_floor.cpp"), "-o", path],
-                           check=True, capture_output=True)
-        except (OSError, subprocess.CalledProcessError):
-            return None
-        lib = ctypes.CDLL(path)  # stays mapped after the file is removed
+    path = compiled("exp_floor.cpp", "-O2", "-ffp-contract=off", "-shared", "-fPIC")
+    if path is None:
+        return None
+    lib = ctypes.CDLL(path)
     lib.exp_floor_seconds.restype = ctypes.c_double
     lib.exp_floor_seconds.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.c_long,
                                       ctypes.c_int]
@@ -115,7 +106,3 @@ def activations(quick: bool) -> Iterator[Case]:
 
 
 GROUPS = {"element-wise": elementwise, "activations": activations}
-
-if __name__ == "__main__":
-    import run
-    sys.exit(run.main(sys.argv[1:], only=list(GROUPS)))

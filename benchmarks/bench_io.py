@@ -6,7 +6,6 @@ against the same values as floats (the int path should cost about what the float
 """
 from __future__ import annotations
 
-import sys
 from typing import Iterator
 
 import numpy as np
@@ -75,7 +74,3 @@ def comparisons(quick: bool) -> Iterator[Case]:
 
 
 GROUPS = {"io-in": construction, "io-out": export, "io-masks": comparisons}
-
-if __name__ == "__main__":
-    import run
-    sys.exit(run.main(sys.argv[1:], only=list(GROUPS)))

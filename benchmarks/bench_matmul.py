@@ -17,14 +17,12 @@ from __future__ import annotations
 import functools
 import os
 import subprocess
-import sys
-import tempfile
 from typing import Callable, Dict, Iterator, Optional
 
 import numpy as np
 
-from common import Case, Result
-from machine import HERE, instruction_set
+from common import Case, Result, compiled
+from machine import instruction_set
 
 import tarnex
 
@@ -48,15 +46,14 @@ MORE_SHAPES = [
 def level_peaks() -> Dict[str, float]:
     """Measured flop/s of independent vector multiplies and adds per level this CPU has;
     empty without a C++ compiler."""
-    with tempfile.TemporaryDirectory() as tmp:
-        exe = os.path.join(tmp, "matmul_peak")
-        try:
-            subprocess.run(["g++", "-O2", os.path.join(HERE, "matmul_peak.cpp"), "-o", exe],
-                           check=True, capture_output=True)
-            out = subprocess.run([exe, "--levels"], check=True, capture_output=True,
-                                 text=True).stdout
-        except (OSError, subprocess.CalledProcessError):
-            return {}
+    exe = compiled("matmul_peak.cpp", "-O2")
+    if exe is None:
+        return {}
+    try:
+        out = subprocess.run([exe, "--levels"], check=True, capture_output=True,
+                             text=True).stdout
+    except (OSError, subprocess.CalledProcessError):
+        return {}
     return {line.split()[0]: float(line.split()[2]) for line in out.splitlines() if line}
 
 
@@ -98,7 +95,3 @@ def matmul(quick: bool) -> Iterator[Case]:
 
 
 GROUPS = {"matmul": matmul}
-
-if __name__ == "__main__":
-    import run
-    sys.exit(run.main(sys.argv[1:], only=list(GROUPS)))

@@ -2,7 +2,6 @@
 the other, so that the result is defined bit for bit; numpy sums pairwise in blocks."""
 from __future__ import annotations
 
-import sys
 from typing import Iterator
 
 import numpy as np
@@ -23,7 +22,3 @@ def reductions(quick: bool) -> Iterator[Case]:
 
 
 GROUPS = {"reductions": reductions}
-
-if __name__ == "__main__":
-    import run
-    sys.exit(run.main(sys.argv[1:], only=list(GROUPS)))

@@ -5,7 +5,6 @@ learning rate."""
 from __future__ import annotations
 
 import random
-import sys
 from typing import Iterator
 
 from common import Case
@@ -37,7 +36,3 @@ def training(quick: bool) -> Iterator[Case]:
 
 
 GROUPS = {"training": training}
-
-if __name__ == "__main__":
-    import run
-    sys.exit(run.main(sys.argv[1:], only=list(GROUPS)))

@@ -4,7 +4,6 @@ lists on both sides, as a caller would pass them; numpy's views are copied, as t
 returns a new array."""
 from __future__ import annotations
 
-import sys
 from typing import Iterator
 
 import numpy as np
@@ -92,7 +91,3 @@ def writes(quick: bool) -> Iterator[Case]:
 
 
 GROUPS = {"views": views, "selection": selection, "in-place writes": writes}
-
-if __name__ == "__main__":
-    import run
-    sys.exit(run.main(sys.argv[1:], only=list(GROUPS)))

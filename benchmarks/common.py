@@ -9,17 +9,41 @@ without favouring lucky ones as a minimum would.
 """
 from __future__ import annotations
 
+import atexit
 import contextlib
+import functools
 import gc
 import os
+import shutil
 import statistics
-import sys
+import subprocess
+import tempfile
 import time
 from dataclasses import dataclass
 from typing import Callable, Iterator, List, Optional, Sequence
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
+
+
+@functools.lru_cache(maxsize=None)
+def _scratch() -> str:
+    """A directory for compiled probes, removed when the process ends."""
+    path = tempfile.mkdtemp(prefix="tarnex-bench-")
+    atexit.register(shutil.rmtree, path, True)
+    return path
+
+
+@functools.lru_cache(maxsize=None)
+def compiled(source: str, *flags: str) -> Optional[str]:
+    """The path of the probe benchmarks/<source> compiled by g++ with `flags` (an executable,
+    or with -shared a library), compiled once per process; None without a working g++."""
+    path = os.path.join(tempfile.mkdtemp(dir=_scratch()), os.path.splitext(source)[0])
+    try:
+        subprocess.run(["g++", *flags, os.path.join(HERE, source), "-o", path],
+                       check=True, capture_output=True)
+    except (OSError, subprocess.CalledProcessError):
+        return None
+    return path
 
 
 @dataclass

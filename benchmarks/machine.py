@@ -7,10 +7,10 @@ import os
 import platform
 import subprocess
 import sys
-import tempfile
 from typing import Dict, List, Optional, Tuple
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+from common import compiled
+
 THREAD_VARIABLES = ("RAYON_NUM_THREADS", "RAYON_RS_NUM_CPUS", "OPENBLAS_NUM_THREADS",
                     "OMP_NUM_THREADS", "MKL_NUM_THREADS", "OPENBLAS_CORETYPE")
 
@@ -64,14 +64,13 @@ def blas_libraries() -> Optional[List[dict]]:
 def matmul_peak() -> Optional[Tuple[float, int, float]]:
     """(clock in Hz, doubles per vector, measured flop/s of independent vector multiplies
     and adds) from matmul_peak.cpp, compiled here; None without a C++ compiler."""
-    with tempfile.TemporaryDirectory() as tmp:
-        exe = os.path.join(tmp, "matmul_peak")
-        try:
-            subprocess.run(["g++", "-O2", os.path.join(HERE, "matmul_peak.cpp"), "-o", exe],
-                           check=True, capture_output=True)
-            out = subprocess.run([exe], check=True, capture_output=True, text=True).stdout
-        except (OSError, subprocess.CalledProcessError):
-            return None
+    exe = compiled("matmul_peak.cpp", "-O2")
+    if exe is None:
+        return None
+    try:
+        out = subprocess.run([exe], check=True, capture_output=True, text=True).stdout
+    except (OSError, subprocess.CalledProcessError):
+        return None
     clock, lanes, pairs = out.split()
     return float(clock), int(lanes), float(pairs)
 

@@ -2,7 +2,9 @@
 
     python benchmarks/run.py [--quick] [--only GROUP ...] [--plot FILE]
 
-Each case is timed in this process, tarnex and numpy alternately, and reported as the median
+Every benchmarks/bench_*.py that defines GROUPS (a dict of group name to a function of
+`quick` yielding cases) is found and run, file by file in name order. Each case is timed in
+this process, tarnex and numpy alternately, and reported as the median
 time per call of each side and their ratio (tarnex / numpy: below 1.00 tarnex is faster).
 numpy's matrix products run with its BLAS limited to one thread, as tarnex's product runs on
 one thread. --quick times fewer sizes with fewer, shorter samples (under a minute);
@@ -11,28 +13,30 @@ one thread. --quick times fewer sizes with fewer, shorter samples (under a minut
 from __future__ import annotations
 
 import argparse
+import glob
+import importlib
 import os
 import sys
 import time
 from typing import Callable, Dict, Iterator, List, Optional, Sequence
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import machine
+from common import HERE, Case, Result, measure, print_table
 
-import bench_construct  # noqa: E402
-import bench_elementwise  # noqa: E402
-import bench_io  # noqa: E402
-import bench_matmul  # noqa: E402
-import bench_reductions  # noqa: E402
-import bench_training  # noqa: E402
-import bench_views  # noqa: E402
-import machine  # noqa: E402
-from common import Case, Result, measure, print_table  # noqa: E402
 
-# Every group of cases, in the order of the table.
-REGISTRY: Dict[str, Callable[[bool], Iterator[Case]]] = {}
-for module in (bench_construct, bench_reductions, bench_elementwise, bench_views,
-               bench_matmul, bench_training, bench_io):
-    REGISTRY.update(module.GROUPS)
+def discover() -> Dict[str, Callable[[bool], Iterator[Case]]]:
+    """Every group of cases of every bench_*.py beside this file, in the order of the table."""
+    groups: Dict[str, Callable[[bool], Iterator[Case]]] = {}
+    for path in sorted(glob.glob(os.path.join(HERE, "bench_*.py"))):
+        module = importlib.import_module(os.path.splitext(os.path.basename(path))[0])
+        for name, cases in getattr(module, "GROUPS", {}).items():
+            if name in groups:
+                raise SystemExit(f"error: group {name!r} of {path} is defined twice")
+            groups[name] = cases
+    return groups
+
+
+REGISTRY = discover()
 
 # (samples per side, least seconds per sample)
 QUICK = (5, 0.02)
@@ -68,7 +72,7 @@ def plot_ratios(results: Sequence[Result], path: str, title: str) -> None:
     plt.close(fig)
 
 
-def parse_args(argv: Optional[Sequence[str]], only: Optional[Sequence[str]]):
+def parse_args(argv: Optional[Sequence[str]]):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--quick", action="store_true",
                         help="fewer sizes, fewer and shorter samples (under a minute)")
@@ -78,12 +82,12 @@ def parse_args(argv: Optional[Sequence[str]], only: Optional[Sequence[str]]):
                         help="write a PNG bar chart of the ratios (needs matplotlib)")
     args = parser.parse_args(argv)
     if args.only is None:
-        args.only = list(only) if only else list(REGISTRY)
+        args.only = list(REGISTRY)
     return args
 
 
-def main(argv: Optional[Sequence[str]] = None, only: Optional[Sequence[str]] = None) -> int:
-    args = parse_args(argv, only)
+def main(argv: Optional[Sequence[str]] = None) -> int:
+    args = parse_args(argv)
     if args.plot is not None:
         try:
             import matplotlib  # noqa: F401

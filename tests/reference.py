@@ -8,13 +8,15 @@ raises: TypeError, OverflowError and RuntimeError as themselves, a failed check 
 core as CoreFailure carrying the core's message.
 
 Float results are Python floats computed with the same IEEE-754 operations in the same order.
-A NaN's payload is not always pinned down: when both operands of an addition, product or
-quotient are NaN, the hardware returns the NaN of the instruction's first source and the
-compiler is free to order the operands of a commutative instruction. Operations return, with
-their result, which elements (or, for a scalar, whether the value) depend on such a choice;
-the comparison then checks only that both sides are NaN there. The matrix product fixes the
-order (the second operand's NaN wins in a product, the accumulator's in a sum), so the model
-applies that order and its results are always exact.
+When both operands of an addition, product or quotient are NaN, the hardware returns the NaN
+of the instruction's first source. The element-wise add, mul and scale fix the operand order
+(the receiver's NaN wins), and so does the matrix product (the second operand's NaN wins in a
+product, the accumulator's in a sum): the model applies those orders and its results are
+exact. The running sums (sum, mean, cumsum, the sum of softmax) are plain loops whose
+commutative additions the compiler may order either way, so there a NaN's payload is not
+pinned down: those operations return, with their result, which elements (or, for a scalar,
+whether the value) depend on such a choice, and the comparison then checks only that both
+sides are NaN there.
 """
 
 import math
@@ -71,11 +73,11 @@ def add(a, b, loose_a=False, loose_b=False):
     return r, (loose_a and isnan(a)) or (loose_b and isnan(b))
 
 
-def mul(a, b, loose_a=False, loose_b=False):
-    r = a * b
+def first_nan(operation, a, b):
+    """a + b or a * b as the element-wise kernels compute it: where both are NaN, a's NaN."""
     if isnan(a) and isnan(b):
-        return r, True
-    return r, (loose_a and isnan(a)) or (loose_b and isnan(b))
+        return quiet(a)
+    return operation(a, b)
 
 
 def div(a, b, loose_a=False, loose_b=False):
@@ -237,36 +239,21 @@ def op_add(self, other):
     if not same_shape(self, other):
         raise CoreFailure(f"shape mismatch for addition: {show_shape(self.shape)} vs "
                           f"{show_shape(other.shape)}")
-    out, loose = [], []
-    for i, (x, y) in enumerate(zip(self.data, other.data)):
-        r, l = add(x, y)
-        out.append(r)
-        if l:
-            loose.append(i)
-    return Result(RefNDArray(out, self.shape), loose)
+    out = [first_nan(operator.add, x, y) for x, y in zip(self.data, other.data)]
+    return Result(RefNDArray(out, self.shape))
 
 
 def op_mul(self, other):
     if not same_shape(self, other):
         raise CoreFailure(f"shape mismatch for multiplication: {show_shape(self.shape)} vs "
                           f"{show_shape(other.shape)}")
-    out, loose = [], []
-    for i, (x, y) in enumerate(zip(self.data, other.data)):
-        r, l = mul(x, y)
-        out.append(r)
-        if l:
-            loose.append(i)
-    return Result(RefNDArray(out, self.shape), loose)
+    out = [first_nan(operator.mul, x, y) for x, y in zip(self.data, other.data)]
+    return Result(RefNDArray(out, self.shape))
 
 
 def op_scale(self, scalar):
-    out, loose = [], []
-    for i, x in enumerate(self.data):
-        r, l = mul(x, scalar)
-        out.append(r)
-        if l:
-            loose.append(i)
-    return Result(RefNDArray(out, self.shape), loose)
+    return Result(RefNDArray([first_nan(operator.mul, x, scalar) for x in self.data],
+                             self.shape))
 
 
 def op_relu(self):

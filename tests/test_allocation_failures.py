@@ -16,7 +16,7 @@ import struct
 import pytest
 
 import tarnex
-from conftest import panic_message
+from helpers import panic_message
 
 try:
     _library = ctypes.CDLL(tarnex.__file__)

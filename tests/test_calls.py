@@ -12,6 +12,8 @@ import sysconfig
 import pytest
 from tarnex import PyBoolArray, PyNDArray
 
+from helpers import values
+
 METH_VARARGS, METH_KEYWORDS, METH_NOARGS, METH_FASTCALL = 0x1, 0x2, 0x4, 0x80
 
 # Every method that takes parameters, with its parameter names.
@@ -25,10 +27,6 @@ WITH_PARAMS = {
 }
 WITHOUT_PARAMS = ["shape", "sum", "mean", "relu", "sigmoid", "softmax", "transpose", "argmax",
                   "cumsum"]
-
-
-def values(a):
-    return [a.get([i, j]) for i in range(2) for j in range(3)]
 
 
 @pytest.fixture

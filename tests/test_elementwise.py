@@ -1,21 +1,14 @@
 """Element-wise arithmetic, the activations and the running sum, checked bit for bit."""
 
-import itertools
 import math
 import struct
 
 import pytest
-from conftest import bits, panic_message
+from helpers import bits, panic_message, values
 from tarnex import PyBoolArray, PyNDArray
 
 INF = math.inf
 NAN = math.nan
-
-
-def values(a):
-    """Every element of a in row-major order, read through get."""
-    shape = a.shape()
-    return [a.get(list(index)) for index in itertools.product(*(range(n) for n in shape))]
 
 
 def same_bits(got, expected):

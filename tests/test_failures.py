@@ -9,7 +9,7 @@ import re
 
 import pytest
 import tarnex
-from conftest import bits, panic_message, run_python
+from helpers import bits, panic_message, run_python
 from tarnex import PyNDArray
 
 

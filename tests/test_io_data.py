@@ -183,7 +183,7 @@ def test_numpy_round_trip_through_the_constructors():
 
 
 def test_to_numpy_without_numpy_is_a_clear_import_error():
-    from conftest import run_python
+    from helpers import run_python
     code, out, err = run_python("""
         import sys
         sys.modules["numpy"] = None  # what an absent package looks like to an import

@@ -13,7 +13,7 @@ import tarnex
 from tarnex import PyBoolArray, PyNDArray
 
 import tarnex_io
-from conftest import panic_message, run_python
+from helpers import panic_message, run_python
 
 FUNCTIONS = {
     "to_list": ("a",), "to_bytes": ("a",), "to_numpy": ("a",),
@@ -112,8 +112,40 @@ def test_shared_borrows_nest():
 def test_a_native_failure_inside_a_conversion_comes_out_unchanged():
     a = PyNDArray([1.0, 2.0], [2])
     other = PyNDArray([1.0], [1])
-    message = panic_message(tarnex_io.greater, a, Calls(lambda: a.add(other)))
-    assert message == "shape mismatch for addition: [2] vs [1]"
+    raised = []
+
+    def add():
+        try:
+            a.add(other)
+        except BaseException as e:
+            raised.append(e)
+            raise
+
+    with pytest.raises(BaseException) as info:
+        tarnex_io.greater(a, Calls(add))
+    assert info.value is raised[0]
+    assert panic_message(tarnex_io.greater, a, Calls(lambda: a.add(other))) == (
+        "shape mismatch for addition: [2] vs [1]")
+
+
+def test_a_core_failure_in_the_companion_is_tarnex_s_panic_class():
+    # In a fresh interpreter the companion fails first, before tarnex itself has failed.
+    rc, out, err = run_python("""
+        import tarnex, tarnex_io
+        class Claims:  # a shape whose length asks for more room than can ever exist
+            def __len__(self): return 2**62
+            def __getitem__(self, i): raise IndexError
+        raised = []
+        for call in (lambda: tarnex_io.from_bytes(b"", Claims()),
+                     lambda: tarnex.PyNDArray([], [0]).argmax()):
+            try:
+                call()
+            except BaseException as e:
+                raised.append(e)
+        print(type(raised[0]) is type(raised[1]), type(raised[0]).__name__, raised[0].args)
+    """)
+    assert rc == 0, err
+    assert out.split(None, 2) == ["True", "PanicException", "('capacity overflow',)\n"]
 
 
 FAILING = [

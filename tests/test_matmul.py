@@ -7,7 +7,7 @@ import struct
 import pytest
 from tarnex import PyBoolArray, PyNDArray
 
-from conftest import bits, panic_message
+from helpers import bits, panic_message, values
 
 METHODS = ["matmul", "matmul_blas"]
 MISMATCH = "shape mismatch for matmul:"
@@ -15,14 +15,6 @@ MISMATCH = "shape mismatch for matmul:"
 
 def product(method, a, b):
     return getattr(a, method)(b)
-
-
-def values(arr):
-    """The elements of a 2-D array in row-major order, read through get()."""
-    rows, cols = arr.shape()
-    if rows * cols == 0:
-        return []
-    return [arr.get([i, j]) for i in range(rows) for j in range(cols)]
 
 
 def times(x, y):

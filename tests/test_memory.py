@@ -7,7 +7,7 @@ import textwrap
 import pytest
 
 import tarnex
-from conftest import panic_message, run_python
+from helpers import panic_message, run_python
 
 SANITIZED = os.environ.get("TARNEX_UNDER_SANITIZER") == "1"
 

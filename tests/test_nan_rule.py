@@ -5,7 +5,7 @@ every worker count, so that results are the same bits whatever the split of the 
 import struct
 
 import pytest
-from conftest import run_python
+from helpers import run_python
 
 NAN_A = 0x7FF8000000000001
 NAN_B = 0xFFF8000000000002

@@ -11,7 +11,7 @@ import sysconfig
 from pathlib import Path
 
 import pytest
-from element_helpers import values
+from helpers import values
 from tarnex import PyNDArray
 
 TOOLS = Path(__file__).resolve().parent.parent / "tools"

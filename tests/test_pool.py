@@ -6,7 +6,7 @@ import os
 import struct
 
 import pytest
-from conftest import run_python
+from helpers import run_python
 
 UNDER_SANITIZER = bool(os.environ.get("TARNEX_UNDER_SANITIZER"))
 

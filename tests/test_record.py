@@ -3,7 +3,7 @@
 import math
 
 import pytest
-from conftest import bits, panic_message
+from helpers import bits, panic_message
 from tarnex import PyBoolArray, PyNDArray
 
 U64_MAX = 2**64 - 1

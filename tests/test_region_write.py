@@ -4,8 +4,8 @@ import math
 
 import numpy as np
 import pytest
-from conftest import panic_message
-from element_helpers import (SPECIAL, axis_message, bool_mask, counting, end_message, mixed,
+from helpers import panic_message
+from helpers import (SPECIAL, axis_message, bool_mask, counting, end_message, mixed,
                              range_message, raw, same, values)
 from tarnex import PyBoolArray, PyNDArray
 

@@ -4,8 +4,8 @@ import math
 
 import numpy as np
 import pytest
-from conftest import bits, panic_message
-from element_helpers import axis_message, bool_mask, counting, mixed, same, values
+from helpers import bits, panic_message
+from helpers import axis_message, bool_mask, counting, mixed, same, values
 from tarnex import PyBoolArray, PyNDArray
 
 U64_MAX = 2**64 - 1

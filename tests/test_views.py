@@ -1,8 +1,8 @@
 """Shape transforms and slices: reshape, transpose, slice_row, slice_col and slice_range."""
 
 import pytest
-from conftest import panic_message
-from element_helpers import (axis_message, counting, end_message, mixed, range_message,
+from helpers import panic_message
+from helpers import (axis_message, counting, end_message, mixed, range_message,
                              same, values)
 from tarnex import PyNDArray
 

@@ -40,7 +40,7 @@ py::Ref import_numpy() {
     py::Ref message = py::new_text("to_numpy needs numpy, which is not installed (pip install numpy)");
     py::Ref raised(py::check(PyObject_CallFunctionObjArgs(PyExc_ImportError, message.get(), nullptr)));
     PyException_SetCause(raised.get(), py::Ref::borrowed(error.value()).release());  // steals
-    throw py::PythonError(py::Ref::borrowed(PyExc_ImportError), std::move(raised), py::Ref());
+    throw py::PythonError(std::move(raised));
 }
 
 // A new numpy array of the array's shape and element type holding a copy of its elements:

@@ -36,7 +36,7 @@ Source to_source(PyObject* obj) {
     if (PyByteArray_Check(obj)) return {py::Ref::borrowed(obj), true};
     py::Ref method(PyObject_GetAttrString(obj, "tobytes"));
     if (!method) {
-        const py::PythonError error = py::resume_if_panic(py::PythonError::fetch());
+        const py::PythonError error = py::PythonError::fetch();
         if (!PyErr_GivenExceptionMatches(error.type(), PyExc_AttributeError)) throw error;
         py::raise(PyExc_TypeError, "expected bytes, bytearray or an object with a tobytes() "
                                    "method such as memoryview, not '" +

@@ -10,7 +10,9 @@
 //   1. imports tarnex and takes PyNDArray and PyBoolArray from it;
 //   2. checks each is a heap type named builtins.<name>, neither a base type nor collected,
 //      whose instances are exactly as large as this module's record of them;
-//   3. reads the file tarnex was loaded from (tarnex.__file__) once and looks for the key.
+//   3. reads the file tarnex was loaded from (tarnex.__file__) once and looks for the key;
+//   4. takes tarnex's PanicException class from tarnex's module state, so that a core
+//      failure in this module is raised as the one class tarnex raises.
 // Anything else (another build, a module standing in for tarnex, a file that cannot be
 // read) fails the import with ImportError before any tarnex object is read. The size test
 // catches a mismatched layout even where the file test could not run; the key catches
@@ -22,6 +24,8 @@
 #include <string_view>
 
 #include "io/build_key.hpp"
+#include "python/module_state.hpp"
+#include "python/panic_exception.hpp"
 
 namespace tarnex::io {
 namespace {
@@ -42,7 +46,7 @@ std::string text_attribute(PyObject* obj, const char* name) {
         PyErr_Clear();
         return {};
     }
-    return py::utf8_text(value.get());
+    return py::utf8_text(value.get()).value_or(std::string());
 }
 
 long long integer_attribute(PyObject* obj, const char* name) {
@@ -116,8 +120,18 @@ void link_tarnex() {
     py::Ref floats(reinterpret_cast<PyObject*>(checked_class<double>(tarnex.get())));
     py::Ref bools(reinterpret_cast<PyObject*>(checked_class<Bool>(tarnex.get())));
     if (!file_holds_marker(path.get())) {
-        mismatch("the tarnex at " + py::utf8_text(path.get()) + " is not its build");
+        mismatch("the tarnex at " + py::utf8_text(path.get()).value_or(std::string()) +
+                 " is not its build");
     }
+    // tarnex is this build, so its module state is laid out as this module knows it.
+    auto* state = static_cast<py::ModuleState*>(PyModule_GetState(tarnex.get()));
+    if (state == nullptr) {
+        PyErr_Clear();
+        mismatch("its module keeps no state");
+    }
+    PyObject* panic = py::check(state->panic_exception_type());
+    Py_INCREF(panic);
+    py::adopt_panic_exception_type(panic);
     // Kept for the life of the process, like tarnex's own references to them.
     float_class = reinterpret_cast<PyTypeObject*>(floats.release());
     bool_class = reinterpret_cast<PyTypeObject*>(bools.release());

@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "parallel/global_pool.hpp"
 #include "parallel/piece_plan.hpp"
 #include "parallel/pool.hpp"
 
@@ -87,19 +86,6 @@ std::uint64_t ordered_map(Pool& pool, const double* a, std::uint64_t na, const d
     pool.run(plan.pieces(), plan.helpers(pool.thread_count()), &detail::BinaryJob<Kernel>::run,
              &job);
     return n;
-}
-
-// The same on the process-wide pool, which is started first if it is not running (even
-// when n is 0); throws PoolStartFailure if it cannot be.
-template <class Kernel>
-void ordered_map(const double* in, std::uint64_t n, double* out, Kernel kernel) {
-    ordered_map(global_pool(), in, n, out, kernel);
-}
-
-template <class Kernel>
-std::uint64_t ordered_map(const double* a, std::uint64_t na, const double* b, std::uint64_t nb,
-                          double* out, Kernel kernel) {
-    return ordered_map(global_pool(), a, na, b, nb, out, kernel);
 }
 
 }  // namespace tarnex::parallel

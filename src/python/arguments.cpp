@@ -35,7 +35,8 @@ std::size_t positional_count(const Signature& signature) {
 
 [[noreturn]] void unexpected_keyword(const Signature& signature, PyObject* key) {
     // Calls from Python pass only str keys; the C API lets anything through.
-    const std::string shown = PyUnicode_Check(key) ? utf8_text(key) : to_utf8(key);
+    const std::string shown =
+        (PyUnicode_Check(key) ? utf8_text(key) : to_utf8(key)).value_or(std::string());
     raise(PyExc_TypeError,
           full_name(signature) + " got an unexpected keyword argument '" + shown + "'");
 }

@@ -1,6 +1,7 @@
 #include "python/classes.hpp"
 
 #include <new>
+#include <type_traits>
 
 #include "python/arguments.hpp"
 #include "python/convert.hpp"
@@ -12,13 +13,9 @@ namespace {
 
 template <class E>
 void dealloc(PyObject* self) {
+    static_assert(std::is_nothrow_destructible_v<NDArray<E>>);
     PyTypeObject* type = Py_TYPE(self);
-    try {
-        reinterpret_cast<ArrayObject<E>*>(self)->array.~NDArray<E>();
-    } catch (...) {
-        set_error_from_current_exception();
-        PyErr_WriteUnraisable(self);
-    }
+    reinterpret_cast<ArrayObject<E>*>(self)->array.~NDArray<E>();
     auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
     free_slot(self);
     Py_DECREF(type);
@@ -85,7 +82,13 @@ PyTypeObject* make_type(const char* name, const char* doc, int basic_size, destr
         {Py_tp_methods, methods},
         {0, nullptr},
     };
-    PyType_Spec spec = {name, basic_size, 0, Py_TPFLAGS_DEFAULT, slots};
+    PyType_Spec spec = {
+        .name = name,
+        .basicsize = basic_size,
+        .itemsize = 0,
+        .flags = Py_TPFLAGS_DEFAULT,
+        .slots = slots,
+    };
     return reinterpret_cast<PyTypeObject*>(check(PyType_FromSpec(&spec)));
 }
 
@@ -132,7 +135,7 @@ PyObject* wrap(FloatArray&& array) {
     if (self == nullptr) {
         const PythonError error = PythonError::fetch();
         fail("failed to create the result object: " + type_qualname(error.value()) + ": " +
-             to_utf8(error.value()));
+             to_utf8(error.value()).value_or(std::string()));
     }
     return self;
 }

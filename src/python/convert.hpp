@@ -1,9 +1,11 @@
 // Conversions of Python arguments to the values the core takes. Each returns its value or
 // throws the conversion's error (PythonError); `argument` wraps an exact TypeError with the
-// parameter's name.
+// parameter's name. Scalars in convert_scalars.cpp, sequences in convert_sequences.cpp,
+// numpy input in convert_numpy.cpp, the errors' shape in convert_errors.cpp.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -11,6 +13,9 @@
 #include "python/python_error.hpp"
 
 namespace tarnex::py {
+
+// Whether obj's type is exactly `type` (not a subclass of it).
+inline bool is_exact(PyObject* obj, PyTypeObject* type) noexcept { return Py_TYPE(obj) == type; }
 
 double to_float(PyObject* obj);
 std::uint64_t to_size(PyObject* obj);
@@ -36,6 +41,12 @@ struct NumpyMemory {
 // Fills `out` when obj is exactly a numpy.ndarray, C-contiguous, of the element type
 // `typestr` ("<f8" native float64, "|b1" bool); false for anything else (no error set).
 bool numpy_memory(PyObject* obj, const char* typestr, NumpyMemory* out);
+
+// The elements of obj copied when it is a 1-D C-contiguous numpy array of float64 (of bool,
+// each byte other than 0 becoming 1); nothing for any other object, an exact list or tuple
+// included.
+std::optional<Buffer<double>> numpy_floats(PyObject* obj);
+std::optional<Buffer<Bool>> numpy_bools(PyObject* obj);
 
 // The __qualname__ of the type of obj, or "<failed to extract type name>".
 std::string type_qualname(PyObject* obj);

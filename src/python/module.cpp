@@ -1,12 +1,21 @@
 // The module's entry point: creates the module once per process and adds the two classes.
 #include "python/classes.hpp"
 #include "python/guard.hpp"
+#include "python/module_state.hpp"
 
 namespace tarnex::py {
 namespace {
 
 PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT, "tarnex", "", 0, nullptr, nullptr, nullptr, nullptr, nullptr,
+    .m_base = PyModuleDef_HEAD_INIT,
+    .m_name = "tarnex",
+    .m_doc = "",
+    .m_size = sizeof(ModuleState),
+    .m_methods = nullptr,
+    .m_slots = nullptr,
+    .m_traverse = nullptr,
+    .m_clear = nullptr,
+    .m_free = nullptr,
 };
 
 PyObject* module_cache = nullptr;
@@ -42,6 +51,8 @@ extern "C" PyMODINIT_FUNC PyInit_tarnex(void) {
                   "per interpreter process");
         }
         Ref module(check(PyModule_Create(&module_def)));
+        static_cast<ModuleState*>(PyModule_GetState(module.get()))->panic_exception_type =
+            panic_exception_type;
         add_class(module.get(), "PyNDArray", ndarray_type());
         add_class(module.get(), "PyBoolArray", bool_array_type());
         module_cache = module.get();

@@ -7,6 +7,7 @@ namespace tarnex::py {
 namespace {
 
 PyObject* panic_type = nullptr;
+bool created_here = false;
 
 constexpr const char panic_doc[] =
     "\n"
@@ -24,18 +25,29 @@ constexpr const char panic_doc[] =
 
 }  // namespace
 
-PyObject* panic_exception_type_if_created() noexcept { return panic_type; }
-
-void set_panic_exception(const std::string& message) noexcept {
+PyObject* panic_exception_type() noexcept {
     if (panic_type == nullptr) {
         panic_type = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", panic_doc,
                                                PyExc_BaseException, nullptr);
-        if (panic_type == nullptr) abort_at_boundary();
+        created_here = panic_type != nullptr;
     }
+    return panic_type;
+}
+
+PyObject* own_panic_exception_type() noexcept { return created_here ? panic_type : nullptr; }
+
+void adopt_panic_exception_type(PyObject* type) noexcept {
+    panic_type = type;
+    created_here = false;
+}
+
+void set_panic_exception(const std::string& message) noexcept {
+    PyObject* type = panic_exception_type();
+    if (type == nullptr) abort_at_boundary();
     PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()),
                                           "replace");
     if (text == nullptr) abort_at_boundary();
-    PyErr_SetObject(panic_type, text);
+    PyErr_SetObject(type, text);
     Py_DECREF(text);
 }
 

@@ -10,53 +10,50 @@ namespace tarnex::py {
 
 namespace {
 
-std::string bytes_text(PyObject* bytes, bool* ok) {
+std::optional<std::string> bytes_text(PyObject* bytes) {
     char* data = nullptr;
     Py_ssize_t size = 0;
     if (PyBytes_AsStringAndSize(bytes, &data, &size) != 0) {
         PyErr_Clear();
-        return {};
+        return std::nullopt;
     }
-    if (ok != nullptr) *ok = true;
     return std::string(data, static_cast<std::size_t>(size));
 }
 
 }  // namespace
 
-std::string utf8_text(PyObject* text, bool* ok) {
-    if (ok != nullptr) *ok = false;
+std::optional<std::string> utf8_text(PyObject* text) {
     Ref bytes(PyUnicode_AsUTF8String(text));
-    if (bytes) return bytes_text(bytes.get(), ok);
+    if (bytes) return bytes_text(bytes.get());
     // Only lone surrogates make the strict encoding fail.
     PyErr_Clear();
     Ref raw(PyUnicode_AsEncodedString(text, "utf-8", "surrogatepass"));
     if (!raw) {
         PyErr_Clear();
-        return {};
+        return std::nullopt;
     }
     char* data = nullptr;
     Py_ssize_t size = 0;
     if (PyBytes_AsStringAndSize(raw.get(), &data, &size) != 0) {
         PyErr_Clear();
-        return {};
+        return std::nullopt;
     }
     Ref repaired(PyUnicode_DecodeUTF8(data, size, "replace"));
     if (repaired) bytes = Ref(PyUnicode_AsUTF8String(repaired.get()));
     if (!bytes) {
         PyErr_Clear();
-        return {};
+        return std::nullopt;
     }
-    return bytes_text(bytes.get(), ok);
+    return bytes_text(bytes.get());
 }
 
-std::string to_utf8(PyObject* obj, bool* ok) {
-    if (ok != nullptr) *ok = false;
+std::optional<std::string> to_utf8(PyObject* obj) {
     Ref text(PyObject_Str(obj));
     if (!text) {
         PyErr_Clear();
-        return {};
+        return std::nullopt;
     }
-    return utf8_text(text.get(), ok);
+    return utf8_text(text.get());
 }
 
 Ref new_text(const std::string& text) {
@@ -74,16 +71,16 @@ PythonError PythonError::fetch() {
         PyErr_Fetch(&type, &value, &traceback);
     }
     PyErr_NormalizeException(&type, &value, &traceback);
-    if (traceback != nullptr && value != nullptr) PyException_SetTraceback(value, traceback);
-    return PythonError(Ref(type), Ref(value), Ref(traceback));
+    if (traceback != nullptr) PyException_SetTraceback(value, traceback);
+    Py_DECREF(type);
+    Py_XDECREF(traceback);
+    return PythonError(Ref(value));
 }
 
 PythonError resume_if_panic(PythonError error) {
-    PyObject* panic = panic_exception_type_if_created();
+    PyObject* panic = own_panic_exception_type();
     if (panic == nullptr || error.type() != panic) return error;
-    bool ok = false;
-    std::string message = error.value() != nullptr ? to_utf8(error.value(), &ok) : std::string();
-    if (!ok) message = "Unwrapped panic from Python code";
+    std::string message = to_utf8(error.value()).value_or("Unwrapped panic from Python code");
     std::fputs("--- PyO3 is resuming a panic after fetching a PanicException from Python. ---\n"
                "Python stack trace below:\n",
                stderr);
@@ -94,13 +91,10 @@ PythonError resume_if_panic(PythonError error) {
 }
 
 void PythonError::restore() const noexcept {
-    PyObject* type = type_.get();
-    PyObject* value = value_.get();
-    PyObject* traceback = traceback_.get();
-    Py_XINCREF(type);
-    Py_XINCREF(value);
-    Py_XINCREF(traceback);
-    PyErr_Restore(type, value, traceback);
+    PyObject* type = this->type();
+    Py_INCREF(type);
+    Py_INCREF(exception_.get());
+    PyErr_Restore(type, exception_.get(), PyException_GetTraceback(exception_.get()));
 }
 
 void throw_python_error() { throw resume_if_panic(PythonError::fetch()); }

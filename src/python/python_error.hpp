@@ -2,37 +2,41 @@
 #pragma once
 
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "python/pyref.hpp"
 
 namespace tarnex::py {
 
+// It holds the exception instance only: its class and traceback are read from it.
 class PythonError : public std::exception {
 public:
-    PythonError(Ref type, Ref value, Ref traceback) noexcept
-        : type_(std::move(type)), value_(std::move(value)), traceback_(std::move(traceback)) {}
+    explicit PythonError(Ref exception) noexcept : exception_(std::move(exception)) {}
 
-    // Takes the interpreter's current exception, as it is. With none set this is a
-    // SystemError.
+    // Takes the interpreter's current exception, normalised to an instance carrying its
+    // traceback. With none set this is a SystemError.
     static PythonError fetch();
 
     const char* what() const noexcept override { return "Python exception"; }
-    PyObject* type() const noexcept { return type_.get(); }
-    PyObject* value() const noexcept { return value_.get(); }
+    PyObject* type() const noexcept {
+        return reinterpret_cast<PyObject*>(Py_TYPE(exception_.get()));
+    }
+    PyObject* value() const noexcept { return exception_.get(); }
 
     // Makes this the interpreter's current exception again.
     void restore() const noexcept;
 
 private:
-    Ref type_, value_, traceback_;
+    Ref exception_;
 };
 
 // What the binding does with the error of Python code it ran (a conversion calling a
-// user's __float__, __index__, __len__, __iter__ or __bool__): a PanicException that escaped
-// from that code is not an ordinary error but a native failure coming back, so it is
-// printed by the interpreter, with two lines saying so before it, and the call is abandoned
-// as a core failure with its message. Any other error is returned unchanged.
+// user's __float__, __index__, __len__, __iter__ or __bool__): a PanicException of the
+// module's own class that escaped from that code is not an ordinary error but a native
+// failure coming back, so it is printed by the interpreter, with two lines saying so before
+// it, and the call is abandoned as a core failure with its message. Any other error (every
+// error, in a module that raises another module's class) is returned unchanged.
 PythonError resume_if_panic(PythonError error);
 
 // The error of a failed interpreter call: resume_if_panic(PythonError::fetch()), thrown.
@@ -56,12 +60,11 @@ inline PyObject* check(PyObject* obj) {
 // The characters of the str object `text` as UTF-8, for a message. Lone surrogates have no
 // UTF-8 form: the text is encoded keeping them ("surrogatepass") and each maximal run of
 // bytes that is not valid UTF-8 is replaced by U+FFFD, so one lone surrogate shows as
-// three replacement characters. Empty with `ok` false (and no exception set) only when
-// the interpreter cannot do that, such as when memory runs out.
-std::string utf8_text(PyObject* text, bool* ok = nullptr);
+// three replacement characters. Nothing (and no exception set) only when the interpreter
+// cannot do that, such as when memory runs out.
+std::optional<std::string> utf8_text(PyObject* text);
 
-// str(obj) as UTF-8, as utf8_text makes it; empty with `ok` false (and no exception set)
-// when str() fails.
-std::string to_utf8(PyObject* obj, bool* ok = nullptr);
+// str(obj) as UTF-8, as utf8_text makes it; nothing (and no exception set) when str() fails.
+std::optional<std::string> to_utf8(PyObject* obj);
 
 }  // namespace tarnex::py

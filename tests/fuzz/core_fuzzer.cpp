@@ -290,6 +290,24 @@ void model_masked_fill(FloatModel& a, const BoolModel& mask, double value) {
     });
 }
 
+// A quiet NaN with x's payload and sign, as an arithmetic instruction passes x on.
+double quieted(double x) {
+    u64 b;
+    std::memcpy(&b, &x, 8);
+    b |= u64{1} << 51;
+    std::memcpy(&x, &b, 8);
+    return x;
+}
+
+// x + y and x * y as the element-wise kernels compute them: where both are NaN, x's NaN (the
+// compiler may order the operands of a plain + or * either way, so the choice is written out).
+double first_nan_add(double x, double y) {
+    return std::isnan(x) && std::isnan(y) ? quieted(x) : x + y;
+}
+double first_nan_mul(double x, double y) {
+    return std::isnan(x) && std::isnan(y) ? quieted(x) : x * y;
+}
+
 FloatModel model_pair(const FloatModel& a, const FloatModel& b, const char* what, bool add) {
     if (a.shape != b.shape) {
         refuse(std::string("shape mismatch for ") + what + ": " + dims_text(a.shape) + " vs " +
@@ -297,7 +315,7 @@ FloatModel model_pair(const FloatModel& a, const FloatModel& b, const char* what
     }
     std::vector<double> out(a.data.size());
     for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i] = add ? a.data[i] + b.data[i] : a.data[i] * b.data[i];
+        out[i] = add ? first_nan_add(a.data[i], b.data[i]) : first_nan_mul(a.data[i], b.data[i]);
     }
     return model_new(std::move(out), a.shape);
 }
@@ -457,8 +475,10 @@ u64 bits_of(double x) {
     return b;
 }
 
-// Values that only move must keep their bits; values computed by arithmetic may differ only
-// in the payload of a NaN (which operand's NaN an addition passes on is up to the compiler).
+// Values that only move, and the results of the element-wise add, mul and scale (whose
+// kernels pin which NaN wins), must keep their bits; values computed by other arithmetic may
+// differ only in the payload of a NaN (which operand's NaN a plain addition in a loop passes
+// on is up to the compiler).
 bool same_value(double core, double model, bool computed) {
     if (bits_of(core) == bits_of(model)) return true;
     return computed && std::isnan(core) && std::isnan(model);
@@ -909,15 +929,15 @@ void step(State& s) {
         case 12: {
             if (!b.core) return;
             const bool add = op == 11;
-            array_op(s, add ? "add" : "mul", true, {&a, &b}, nullptr,
+            array_op(s, add ? "add" : "mul", false, {&a, &b}, nullptr,
                      [&] { return model_pair(a.model, b.model, add ? "addition" : "multiplication", add); },
                      [&] { return add ? tarnex::add(*a.core, *b.core) : tarnex::mul(*a.core, *b.core); });
             return;
         }
         case 13: {
             const double k = value(s, s.in.ConsumeIntegralInRange<unsigned>(0, 3));
-            array_op(s, "scale", true, {&a}, nullptr,
-                     [&] { return model_map(a.model, [k](double x) { return x * k; }); },
+            array_op(s, "scale", false, {&a}, nullptr,
+                     [&] { return model_map(a.model, [k](double x) { return first_nan_mul(x, k); }); },
                      [&] { return tarnex::scale(*a.core, k); });
             return;
         }

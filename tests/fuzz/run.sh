@@ -1,69 +1,34 @@
 #!/usr/bin/env bash
 # Builds the array core with clang's coverage instrumentation, AddressSanitizer and
-# UndefinedBehaviorSanitizer, links the fuzzing harness against it and fuzzes for a bounded
-# time: tests/fuzz/run.sh [seconds] (default 60). Fails on any crash, sanitizer report,
-# disagreement with the harness's model, leak or timeout. Installs nothing: it needs a clang
-# of version 15 or later with its libFuzzer runtime (Debian bookworm: clang-16 and
-# libclang-rt-16-dev), cmake, and ninja if present.
+# UndefinedBehaviorSanitizer and its fuzzing harness (preset fuzz, target core_fuzzer), and
+# fuzzes for a bounded time: tests/fuzz/run.sh [seconds] (default 60). Fails on any crash,
+# sanitizer report, disagreement with the harness's model, leak or timeout. Installs nothing:
+# it needs a clang of version 15 or later with its libFuzzer runtime (Debian bookworm:
+# clang-16 and libclang-rt-16-dev; the configure step says so when it is missing), cmake and
+# ninja.
 #
 #   TARNEX_FUZZ_BUILD=dir   keep the build (and the crash artifacts) in dir
 #   TARNEX_FUZZ_ISA=level   cap the kernels at auto (default), avx512, avx2 or baseline
-#   TARNEX_FUZZ_CXX=path    the compiler to use
+#   TARNEX_FUZZ_CXX=path    the compiler to use (default clang++-16)
 set -euo pipefail
 seconds="${1:-60}"
 case "$seconds" in
   ''|*[!0-9]*|0) echo "run.sh: the time must be a whole number of seconds, at least 1" >&2; exit 2 ;;
 esac
 here="$(cd "$(dirname "$0")" && pwd)"
-root="$(cd "$here/../.." && pwd)"
-
-probe="$(mktemp -d)"
-trap 'rm -rf "$probe"' EXIT
-cat >"$probe/probe.cpp" <<'EOF'
-#include <cstddef>
-#include <cstdint>
-#include <source_location>
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t*, std::size_t) {
-    return static_cast<int>(std::source_location::current().line()) - 4;
-}
-EOF
-cxx=""
-for candidate in ${TARNEX_FUZZ_CXX:-} clang++-19 clang++-18 clang++-17 clang++-16 clang++-15 clang++; do
-  command -v "$candidate" >/dev/null 2>&1 || continue
-  if "$candidate" -std=c++20 -fsanitize=fuzzer,address,undefined "$probe/probe.cpp" \
-       -o "$probe/probe" >/dev/null 2>&1; then
-    cxx="$(command -v "$candidate")"
-    break
-  fi
-done
-if [ -z "$cxx" ]; then
-  echo "run.sh: no clang with -fsanitize=fuzzer and C++20 <source_location> (clang 15 or later)" >&2
-  echo "run.sh: on Debian bookworm: apt-get install clang-16 libclang-rt-16-dev" >&2
-  exit 2
-fi
-
-build="${TARNEX_FUZZ_BUILD:-$probe/build}"
-mkdir -p "$build"
-generator=()
-command -v ninja >/dev/null && generator=(-G Ninja)
-sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-cmake -Wno-dev -S "$root" -B "$build/core" "${generator[@]}" \
-  -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTARNEX_CORE_ONLY=ON -DTARNEX_ISA="${TARNEX_FUZZ_ISA:-auto}" \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link $sanitize" >/dev/null
-cmake --build "$build/core"
-# shellcheck disable=SC2086
-"$cxx" -std=c++20 -O1 -g -ffp-contract=off -fno-fast-math -fsanitize=fuzzer $sanitize \
-  -I "$build/core/include-roots/tarnex_core" "$here/core_fuzzer.cpp" \
-  "$build/core/libtarnex_core.a" "$build/core/libtarnex_pool.a" -lpthread \
-  -o "$build/core_fuzzer"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+build="${TARNEX_FUZZ_BUILD:-$scratch/build}"
+cmake -S "$here/../.." --preset fuzz -B "$build" -DTARNEX_ISA="${TARNEX_FUZZ_ISA:-auto}" \
+  ${TARNEX_FUZZ_CXX:+-DCMAKE_CXX_COMPILER="$TARNEX_FUZZ_CXX"} >/dev/null
+cmake --build "$build" --target core_fuzzer
 
 # New inputs go to a scratch corpus; the committed seeds are only read.
 corpus="$build/corpus"
 artifacts="$build/artifacts"
 mkdir -p "$corpus" "$artifacts"
 log="$build/fuzz.log"
-echo "== fuzzing the core for ${seconds} s with $("$cxx" --version | head -n1) =="
+echo "== fuzzing the core for ${seconds} s =="
 status=0
 ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:allocator_may_return_null=0 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \

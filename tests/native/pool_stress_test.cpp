@@ -109,7 +109,9 @@ TEST(PiecePlan, PiecesCoverTheRangeOnLineBoundaries) {
                 for (std::uint64_t p = 1; p < plan.pieces(); ++p) {
                     ASSERT_LE(plan.begin(p - 1), plan.begin(p));
                     const std::uint64_t b = plan.begin(p);
-                    if (b < n) ASSERT_EQ(reinterpret_cast<std::uintptr_t>(out + b) % 64, 0u);
+                    if (b < n) {
+                        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(out + b) % 64, 0u);
+                    }
                 }
             }
         }
@@ -303,7 +305,8 @@ TEST(GlobalPool, StartsOnFirstUseWithTheConfiguredCount) {
     for (int c = 0; c < 4; ++c) {
         callers.emplace_back([] {
             double x = 2.0, y = 0.0;
-            tp::ordered_map(&x, 1, &y, [](const double* a, double* o, std::uint64_t) { *o = *a; });
+            tp::ordered_map(tp::global_pool(), &x, 1, &y,
+                            [](const double* a, double* o, std::uint64_t) { *o = *a; });
         });
     }
     for (auto& t : callers) t.join();

@@ -86,11 +86,8 @@ public:
         if (len_ == cap_) grow(len_ + 1);
         ptr_[len_++] = value;
     }
-    // Appends without a capacity test; the caller reserved the room.
-    void push_back_unchecked(T value) noexcept { ptr_[len_++] = value; }
     // Sets the length within the capacity; used after filling reserved room directly.
     void set_size(std::uint64_t length) noexcept { len_ = length; }
-    void clear() noexcept { len_ = 0; }
 
     // Grows the room to at least `needed` elements.
     void grow(std::uint64_t needed) {

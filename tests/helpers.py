@@ -1,12 +1,59 @@
-"""Reading arrays element by element and building test data with awkward float values."""
+"""Helpers shared by the test modules: exact float bits, failure messages, fresh
+interpreters, reading arrays element by element and test data with awkward float values."""
 
 import itertools
 import math
+import os
 import random
 import struct
+import subprocess
+import sys
+import textwrap
 
-import numpy as np
+import pytest
+import tarnex
 from tarnex import PyBoolArray, PyNDArray
+
+try:  # the array-building helpers need numpy; the others work without it
+    import numpy as np
+except ImportError:
+    np = None
+
+
+def bits(x):
+    """The IEEE-754 bytes of a float, so that -0.0, NaN payloads and 0.0 compare exactly."""
+    return struct.pack("<d", x)
+
+
+def panic_message(fn, *args, **kwargs):
+    """Calls fn, asserts it raised the core-failure exception, and returns its message."""
+    try:
+        fn(*args, **kwargs)
+    except Exception as e:  # the core-failure exception must not derive from Exception
+        pytest.fail(f"expected PanicException, got {type(e).__name__}: {e}")
+    except BaseException as e:
+        if type(e).__name__ != "PanicException":
+            raise
+        assert type(e).__module__ == "pyo3_runtime"
+        assert len(e.args) == 1 and isinstance(e.args[0], str)
+        return e.args[0]
+    pytest.fail("no PanicException raised")
+
+
+def run_python(code, timeout=60, **env):
+    """Runs code in a fresh interpreter that imports the tarnex under test.
+
+    Keyword arguments are extra environment variables. Returns (returncode, stdout, stderr).
+    """
+    environ = {k: v for k, v in os.environ.items() if k != "TARNEX_BACKTRACE"}
+    environ["PYTHONPATH"] = os.path.dirname(os.path.abspath(tarnex.__file__))
+    environ.update(env)
+    done = subprocess.run(
+        [sys.executable, "-c", textwrap.dedent(code)],
+        env=environ, capture_output=True, text=True, timeout=timeout,
+    )
+    return done.returncode, done.stdout, done.stderr
+
 
 # Values whose bits a copy must keep: signed zeros, infinities, a subnormal and NaNs with
 # distinct payloads and signs.

@@ -2,6 +2,7 @@
 // tarnex arrays, and masks from comparisons, on the tarnex of the same build.
 #include "io/functions.hpp"
 #include "lib/cpu/isa.hpp"
+#include "lib/exp/exp.hpp"
 
 namespace tarnex::io {
 
@@ -22,6 +23,7 @@ PyObject* build_info(PyObject*, PyObject*) {
         put("build_cap", cpu::isa_name(cpu::build_cap()));
         put("compiler", __VERSION__);
         put("limited_api", "3.8");
+        put("exp", exp_path());
         return info.release();
     });
 }
@@ -44,7 +46,8 @@ PyMethodDef* function_table() {
                        "build run at: \"avx512\", \"avx2\" or \"baseline\"."});
         all.push_back({"build_info", build_info, METH_NOARGS,
                        "build_info()\n--\n\nA dict describing this build: the active, detected "
-                       "and highest allowed instruction-set levels, and the compiler."});
+                       "and highest allowed instruction-set levels, the compiler, and which "
+                       "exponential runs (\"exp\": \"vector-fma\", \"vector\" or \"libm\")."});
         all.push_back({nullptr, nullptr, 0, nullptr});
         return all;
     }();

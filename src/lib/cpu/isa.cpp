@@ -16,6 +16,11 @@ Isa detected_isa() noexcept {
     return Isa::baseline;
 }
 
+bool has_fma() noexcept {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("fma");
+}
+
 Isa build_cap() noexcept { return static_cast<Isa>(TARNEX_ISA_CAP); }
 
 Isa active_isa() noexcept {

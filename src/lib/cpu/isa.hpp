@@ -27,4 +27,9 @@ Isa active_isa() noexcept;
 // "baseline", "avx2" or "avx512".
 const char* isa_name(Isa isa) noexcept;
 
+// Whether this CPU (and the operating system) runs the fused multiply-add instructions.
+// AVX2 does not imply them, so a kernel of the AVX2 level that fuses asks here first;
+// AVX-512 Foundation has its own.
+bool has_fma() noexcept;
+
 }  // namespace tarnex::cpu

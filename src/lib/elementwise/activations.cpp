@@ -1,9 +1,9 @@
 #include "lib/elementwise/activations.hpp"
 
-#include <cmath>
 #include <cstdint>
 
 #include "lib/elementwise/kernels.hpp"
+#include "lib/exp/exp.hpp"
 #include "lib/elementwise/pooled_map.hpp"
 
 namespace tarnex {
@@ -16,28 +16,15 @@ FloatArray relu(const FloatArray& self) {
 FloatArray sigmoid(const FloatArray& self) {
     const std::uint64_t n = self.size();
     Buffer<double> data = Buffer<double>::uninitialized(n);
-    const double* x = self.data();
-    double* out = data.data();
-    for (std::uint64_t i = 0; i < n; ++i) {
-        const double t = std::exp(-x[i]);
-        const double u = t + 1.0;
-        out[i] = 1.0 / u;
-    }
+    sigmoid_elements(self.data(), data.data(), n);
     return FloatArray::new_(std::move(data), self.shape());
 }
 
 FloatArray softmax(const FloatArray& self) {
     const std::uint64_t n = self.size();
     Buffer<double> data = Buffer<double>::uninitialized(n);
-    const double* x = self.data();
     double* out = data.data();
-    // The sum is taken in the same pass as the exponentials: the same additions in the
-    // same order, but their latency hides behind the exp calls.
-    double s = -0.0;
-    for (std::uint64_t i = 0; i < n; ++i) {
-        out[i] = std::exp(x[i]);
-        s = s + out[i];
-    }
+    const double s = exp_elements_sum(self.data(), out, n);
     elementwise_kernels().divide_in_place(out, n, s);
     return FloatArray::new_(std::move(data), self.shape());
 }

@@ -145,6 +145,30 @@ struct Lanes {
         cols[2] = _mm256_unpacklo_pd(back02, back13);
         cols[3] = _mm256_unpackhi_pd(back02, back13);
     }
+
+    // c + a * b into c's register (AT&T order: b, a, c); the instruction needs the CPU's FMA.
+    TARNEX_LANES_AVX2 Vec fma(Vec a, Vec b, Vec c) {
+        asm("vfmadd231pd %2, %1, %0" : "+x"(c) : "x"(a), "x"(b));
+        return c;
+    }
+    TARNEX_LANES_AVX2 Vec add_bits(Vec a, Vec b) {
+        return _mm256_castsi256_pd(_mm256_add_epi64(_mm256_castpd_si256(a), _mm256_castpd_si256(b)));
+    }
+    template <int count>
+    TARNEX_LANES_AVX2 Vec shift_bits_left(Vec a) {
+        return _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_castpd_si256(a), count));
+    }
+    // Four 16-byte loads of the pairs and two unpacks: faster than two gathers.
+    TARNEX_LANES_AVX2 void table_pairs(const double* table, Vec k, Vec& even, Vec& odd) {
+        alignas(32) std::uint64_t index[4];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(index), _mm256_castpd_si256(k));
+        const Vec a = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_load_pd(table + 2 * index[0])),
+                                           _mm_load_pd(table + 2 * index[2]), 1);
+        const Vec b = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_load_pd(table + 2 * index[1])),
+                                           _mm_load_pd(table + 2 * index[3]), 1);
+        even = _mm256_unpacklo_pd(a, b);
+        odd = _mm256_unpackhi_pd(a, b);
+    }
 };
 
 }  // namespace tarnex::avx2

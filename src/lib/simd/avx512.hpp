@@ -150,6 +150,37 @@ struct Lanes {
         for (int r = 0; r < 8; ++r) rows[r] = load(src + r * stride);
         transpose(rows, cols);
     }
+
+    // c + a * b into c's register (AT&T order: b, a, c).
+    TARNEX_LANES_AVX512 Vec fma(Vec a, Vec b, Vec c) {
+        asm("vfmadd231pd %2, %1, %0" : "+v"(c) : "v"(a), "v"(b));
+        return c;
+    }
+    TARNEX_LANES_AVX512 Vec add_bits(Vec a, Vec b) {
+        return _mm512_castsi512_pd(_mm512_add_epi64(_mm512_castpd_si512(a), _mm512_castpd_si512(b)));
+    }
+    template <int count>
+    TARNEX_LANES_AVX512 Vec shift_bits_left(Vec a) {
+        return _mm512_castsi512_pd(_mm512_maskz_slli_epi64(all, _mm512_castpd_si512(a), count));
+    }
+    // Eight 16-byte loads of the pairs and two unpacks: faster than two gathers.
+    TARNEX_LANES_AVX512 void table_pairs(const double* table, Vec k, Vec& even, Vec& odd) {
+        alignas(64) std::uint64_t index[8];
+        _mm512_store_si512(index, _mm512_castpd_si512(k));
+        const auto pair = [&](int lane) { return _mm_load_pd(table + 2 * index[lane]); };
+        __m512d a = _mm512_castpd128_pd512(pair(0));
+        __m512d b = _mm512_castpd128_pd512(pair(1));
+        a = _mm512_castsi512_pd(_mm512_inserti32x4(_mm512_castpd_si512(a), _mm_castpd_si128(pair(2)), 1));
+        b = _mm512_castsi512_pd(_mm512_inserti32x4(_mm512_castpd_si512(b), _mm_castpd_si128(pair(3)), 1));
+        a = _mm512_castsi512_pd(_mm512_inserti32x4(_mm512_castpd_si512(a), _mm_castpd_si128(pair(4)), 2));
+        b = _mm512_castsi512_pd(_mm512_inserti32x4(_mm512_castpd_si512(b), _mm_castpd_si128(pair(5)), 2));
+        a = _mm512_castsi512_pd(_mm512_inserti32x4(_mm512_castpd_si512(a), _mm_castpd_si128(pair(6)), 3));
+        b = _mm512_castsi512_pd(_mm512_inserti32x4(_mm512_castpd_si512(b), _mm_castpd_si128(pair(7)), 3));
+        even = _mm512_castsi512_pd(
+            _mm512_maskz_unpacklo_epi64(all, _mm512_castpd_si512(a), _mm512_castpd_si512(b)));
+        odd = _mm512_castsi512_pd(
+            _mm512_maskz_unpackhi_epi64(all, _mm512_castpd_si512(a), _mm512_castpd_si512(b)));
+    }
 };
 
 }  // namespace tarnex::avx512

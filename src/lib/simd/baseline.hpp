@@ -3,6 +3,7 @@
 
 #include <emmintrin.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -98,6 +99,28 @@ struct Lanes {
                                                Vec cols[2]) {
         const Vec rows[2] = {load(src), load(src + stride)};
         transpose(rows, cols);
+    }
+
+    TARNEX_LANES_BASELINE Vec fma(Vec a, Vec b, Vec c) {
+        const double low = std::fma(_mm_cvtsd_f64(a), _mm_cvtsd_f64(b), _mm_cvtsd_f64(c));
+        const double high = std::fma(_mm_cvtsd_f64(_mm_unpackhi_pd(a, a)),
+                                     _mm_cvtsd_f64(_mm_unpackhi_pd(b, b)),
+                                     _mm_cvtsd_f64(_mm_unpackhi_pd(c, c)));
+        return _mm_set_pd(high, low);
+    }
+    TARNEX_LANES_BASELINE Vec add_bits(Vec a, Vec b) {
+        return _mm_castsi128_pd(_mm_add_epi64(_mm_castpd_si128(a), _mm_castpd_si128(b)));
+    }
+    template <int count>
+    TARNEX_LANES_BASELINE Vec shift_bits_left(Vec a) {
+        return _mm_castsi128_pd(_mm_slli_epi64(_mm_castpd_si128(a), count));
+    }
+    TARNEX_LANES_BASELINE void table_pairs(const double* table, Vec k, Vec& even, Vec& odd) {
+        const __m128i index = _mm_castpd_si128(k);
+        const Vec first = _mm_load_pd(table + 2 * _mm_cvtsi128_si64(index));
+        const Vec second = _mm_load_pd(table + 2 * _mm_cvtsi128_si64(_mm_unpackhi_epi64(index, index)));
+        even = _mm_unpacklo_pd(first, second);
+        odd = _mm_unpackhi_pd(first, second);
     }
 };
 

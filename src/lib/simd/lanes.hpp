@@ -28,6 +28,15 @@
 //                                 multiply itself); b stays the first source
 //   transpose(rows, cols)         cols[q][r] = rows[r][q], width x width in registers
 //   load_transposed(src, stride, cols)   cols[q][r] = src[r * stride + q]
+//   fma(a, b, c)                  a * b + c rounded once per lane. On AVX2 it is the FMA
+//                                 instruction, which AVX2 does not imply: call it only where
+//                                 cpu::has_fma() holds. On the baseline it is the C library's
+//                                 fma per lane (exact, but a call, not an instruction)
+//   add_bits(a, b)                the lanes' bits as 64-bit integers, a + b modulo 2^64
+//   shift_bits_left<count>(a)     the lanes' bits shifted left as 64-bit integers
+//   table_pairs(table, k, even, odd)     per lane, with k's bits read as an integer i:
+//                                 even = table[2i], odd = table[2i + 1]; table is 16-byte
+//                                 aligned and i must index it
 //
 // When both operands of an addition or multiplication are NaN, the hardware returns the
 // first source's NaN, and a compiler may swap the operands of these commutative operations

@@ -1,5 +1,5 @@
 """Bulk export and import of tarnex arrays, and masks from comparisons."""
-from typing import Dict, List, Sequence, SupportsFloat, SupportsIndex, Union, overload
+from typing import Dict, List, Optional, Sequence, SupportsFloat, SupportsIndex, Union, overload
 
 import numpy
 import numpy.typing
@@ -24,15 +24,70 @@ def to_numpy(a: PyNDArray) -> numpy.typing.NDArray[numpy.float64]: ...
 def to_numpy(a: PyBoolArray) -> numpy.typing.NDArray[numpy.bool_]: ...
 def from_bytes(data: _Bytes, shape: Sequence[SupportsIndex]) -> PyNDArray: ...
 def bools_from_bytes(data: _Bytes, shape: Sequence[SupportsIndex]) -> PyBoolArray: ...
-def greater(a: PyNDArray, b: Union[PyNDArray, _Float]) -> PyBoolArray: ...
-def greater_equal(a: PyNDArray, b: Union[PyNDArray, _Float]) -> PyBoolArray: ...
-def less(a: PyNDArray, b: Union[PyNDArray, _Float]) -> PyBoolArray: ...
-def less_equal(a: PyNDArray, b: Union[PyNDArray, _Float]) -> PyBoolArray: ...
-def equal(a: PyNDArray, b: Union[PyNDArray, _Float]) -> PyBoolArray: ...
-def not_equal(a: PyNDArray, b: Union[PyNDArray, _Float]) -> PyBoolArray: ...
-def isnan(a: PyNDArray) -> PyBoolArray: ...
-def logical_not(m: PyBoolArray) -> PyBoolArray: ...
-def logical_and(m1: PyBoolArray, m2: PyBoolArray) -> PyBoolArray: ...
-def logical_or(m1: PyBoolArray, m2: PyBoolArray) -> PyBoolArray: ...
+# --- element-wise functions with broadcasting -------------------------------------------
+# Operands broadcast by numpy's rules (trailing axes aligned, extents equal or 1, missing
+# leading axes counting as 1); a number is a 0-d operand, and numbers alone give a 0-d
+# array. With out=, the result is written into that existing array, which must have exactly
+# the result's shape (it may be one of the operands), and out is returned. Shape errors are
+# ValueError, type errors TypeError, both naming the parameter, raised before anything is
+# allocated or written.
+_Floats = Union[PyNDArray, _Float]
+_Bools = Union[PyBoolArray, bool]
+
+def add(a: _Floats, b: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """a + b; where both are NaN, a's NaN (quieted)."""
+def subtract(a: _Floats, b: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """a - b."""
+def multiply(a: _Floats, b: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """a * b; where both are NaN, a's NaN (quieted)."""
+def divide(a: _Floats, b: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """a / b (true division)."""
+def maximum(a: _Floats, b: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """The larger: a where a is NaN, else b where b is NaN (bits unchanged), b on ties
+    (maximum(0.0, -0.0) is -0.0), as numpy's."""
+def minimum(a: _Floats, b: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """The smaller, with maximum's rules for NaN and ties."""
+def negative(x: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """-x: the sign bit flipped (NaNs included)."""
+def abs(x: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """|x|: the sign bit cleared."""
+def square(x: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """x * x."""
+def sqrt(x: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """The correctly rounded square root."""
+def exp(x: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """e**x, bit for bit the C library's exp."""
+def log(x: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """The natural logarithm, bit for bit the C library's log."""
+def tanh(x: _Floats, *, out: Optional[PyNDArray] = None) -> PyNDArray:
+    """The hyperbolic tangent, bit for bit the C library's tanh."""
+def clip(a: _Floats, lo: _Floats, hi: _Floats, *,
+         out: Optional[PyNDArray] = None) -> PyNDArray:
+    """minimum(maximum(a, lo), hi), the three broadcast together."""
+def where(condition: _Bools, a: _Floats, b: _Floats, *,
+          out: Optional[PyNDArray] = None) -> PyNDArray:
+    """a where condition is true, else b (the chosen bits copied), the three broadcast."""
+def greater(a: _Floats, b: _Floats, *, out: Optional[PyBoolArray] = None) -> PyBoolArray:
+    """True where a > b."""
+def greater_equal(a: _Floats, b: _Floats, *,
+                  out: Optional[PyBoolArray] = None) -> PyBoolArray:
+    """True where a >= b."""
+def less(a: _Floats, b: _Floats, *, out: Optional[PyBoolArray] = None) -> PyBoolArray:
+    """True where a < b."""
+def less_equal(a: _Floats, b: _Floats, *, out: Optional[PyBoolArray] = None) -> PyBoolArray:
+    """True where a <= b."""
+def equal(a: _Floats, b: _Floats, *, out: Optional[PyBoolArray] = None) -> PyBoolArray:
+    """True where a == b (-0.0 equals 0.0; NaN equals nothing)."""
+def not_equal(a: _Floats, b: _Floats, *, out: Optional[PyBoolArray] = None) -> PyBoolArray:
+    """True where a != b (always where either is NaN)."""
+def isnan(a: _Floats, *, out: Optional[PyBoolArray] = None) -> PyBoolArray:
+    """True where a is NaN."""
+def logical_not(m: _Bools, *, out: Optional[PyBoolArray] = None) -> PyBoolArray:
+    """True where m is false."""
+def logical_and(m1: _Bools, m2: _Bools, *, out: Optional[PyBoolArray] = None) -> PyBoolArray:
+    """True where both are."""
+def logical_or(m1: _Bools, m2: _Bools, *, out: Optional[PyBoolArray] = None) -> PyBoolArray:
+    """True where either is."""
+# --- end of the element-wise functions -------------------------------------------------
 def instruction_set() -> str: ...
 def build_info() -> Dict[str, str]: ...

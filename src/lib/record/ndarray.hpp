@@ -46,13 +46,9 @@ public:
 
     // The elements in row-major order.
     const E* data() const noexcept { return data_.data(); }
-    // The same for writing element values in place (float arrays only: a boolean array
-    // never changes after construction).
-    E* mutable_data() noexcept
-        requires(!std::is_same_v<E, Bool>)
-    {
-        return data_.data();
-    }
+    // The same for writing element values in place (for a boolean array only the
+    // companion's out= parameter does, with every byte 0 or 1).
+    E* mutable_data() noexcept { return data_.data(); }
 
 private:
     NDArray(Buffer<E> data, Shape shape, Shape strides) noexcept

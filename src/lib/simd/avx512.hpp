@@ -67,7 +67,7 @@ struct Lanes {
     }
     TARNEX_LANES_AVX512 Vec sub(Vec a, Vec b) { return _mm512_sub_pd(a, b); }
     TARNEX_LANES_AVX512 Vec div(Vec a, Vec b) { return _mm512_div_pd(a, b); }
-    TARNEX_LANES_AVX512 Vec sqrt(Vec a) { return _mm512_sqrt_pd(a); }
+    TARNEX_LANES_AVX512 Vec sqrt(Vec a) { return _mm512_mask_sqrt_pd(a, all, a); }
     TARNEX_LANES_AVX512 Vec max(Vec a, Vec b) { return _mm512_mask_max_pd(b, all, a, b); }
     TARNEX_LANES_AVX512 Vec min(Vec a, Vec b) { return _mm512_mask_min_pd(b, all, a, b); }
 
@@ -82,8 +82,8 @@ struct Lanes {
         return _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(a), _mm512_castpd_si512(b)));
     }
     TARNEX_LANES_AVX512 Vec and_not(Vec a, Vec b) {
-        return _mm512_castsi512_pd(
-            _mm512_andnot_si512(_mm512_castpd_si512(a), _mm512_castpd_si512(b)));
+        const __m512i bb = _mm512_castpd_si512(b);
+        return _mm512_castsi512_pd(_mm512_mask_andnot_epi64(bb, all, _mm512_castpd_si512(a), bb));
     }
 
     template <Cmp op>

@@ -71,5 +71,7 @@ void add_export_functions(FunctionList& table);
 void add_import_functions(FunctionList& table);
 void add_mask_functions(FunctionList& table);
 void add_elementwise_functions(FunctionList& table);
+void add_reduction_functions(FunctionList& table);
+void add_softmax_functions(FunctionList& table);
 
 }  // namespace tarnex::io

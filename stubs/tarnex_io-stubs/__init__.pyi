@@ -1,5 +1,7 @@
 """Bulk export and import of tarnex arrays, and masks from comparisons."""
 from typing import Dict, List, Optional, Sequence, SupportsFloat, SupportsIndex, Union, overload
+from typing import (Dict, List, Literal, Optional, Sequence, SupportsFloat, SupportsIndex, Union,
+                    overload)
 
 import numpy
 import numpy.typing
@@ -89,5 +91,63 @@ def logical_and(m1: _Bools, m2: _Bools, *, out: Optional[PyBoolArray] = None) ->
 def logical_or(m1: _Bools, m2: _Bools, *, out: Optional[PyBoolArray] = None) -> PyBoolArray:
     """True where either is."""
 # --- end of the element-wise functions -------------------------------------------------
+def greater(a: PyNDArray, b: Union[PyNDArray, _Float]) -> PyBoolArray: ...
+def greater_equal(a: PyNDArray, b: Union[PyNDArray, _Float]) -> PyBoolArray: ...
+def less(a: PyNDArray, b: Union[PyNDArray, _Float]) -> PyBoolArray: ...
+def less_equal(a: PyNDArray, b: Union[PyNDArray, _Float]) -> PyBoolArray: ...
+def equal(a: PyNDArray, b: Union[PyNDArray, _Float]) -> PyBoolArray: ...
+def not_equal(a: PyNDArray, b: Union[PyNDArray, _Float]) -> PyBoolArray: ...
+def isnan(a: PyNDArray) -> PyBoolArray: ...
+def logical_not(m: PyBoolArray) -> PyBoolArray: ...
+def logical_and(m1: PyBoolArray, m2: PyBoolArray) -> PyBoolArray: ...
+def logical_or(m1: PyBoolArray, m2: PyBoolArray) -> PyBoolArray: ...
+# Reductions along an axis (None: every element, giving a Python scalar unless keepdims)
+# and the softmax family along an axis.
+@overload
+def sum(a: Union[PyNDArray, PyBoolArray], axis: None = None, *, keepdims: Literal[False] = False) -> float:
+    """-0.0 plus every element in row-major order (true elements count 1); -0.0 when empty."""
+@overload
+def sum(a: Union[PyNDArray, PyBoolArray], axis: Optional[SupportsIndex] = None, *, keepdims: bool = False) -> PyNDArray:
+    """Each slice along `axis`: -0.0 plus its elements in increasing index."""
+@overload
+def mean(a: Union[PyNDArray, PyBoolArray], axis: None = None, *, keepdims: Literal[False] = False) -> float:
+    """sum(a) divided once by the element count (NaN when empty)."""
+@overload
+def mean(a: Union[PyNDArray, PyBoolArray], axis: Optional[SupportsIndex] = None, *, keepdims: bool = False) -> PyNDArray:
+    """sum(a, axis) divided once by the axis length."""
+@overload
+def max(a: PyNDArray, axis: None = None, *, keepdims: Literal[False] = False) -> float:
+    """The largest element (+0.0 above -0.0; the first NaN if any). ValueError when empty."""
+@overload
+def max(a: PyNDArray, axis: Optional[SupportsIndex] = None, *, keepdims: bool = False) -> PyNDArray:
+    """The largest element of each slice along `axis`. ValueError for an empty axis."""
+@overload
+def min(a: PyNDArray, axis: None = None, *, keepdims: Literal[False] = False) -> float:
+    """The smallest element (-0.0 below +0.0; the first NaN if any). ValueError when empty."""
+@overload
+def min(a: PyNDArray, axis: Optional[SupportsIndex] = None, *, keepdims: bool = False) -> PyNDArray:
+    """The smallest element of each slice along `axis`."""
+@overload
+def argmax(a: PyNDArray, axis: None = None, *, keepdims: Literal[False] = False) -> int:
+    """Flat position of the first largest element, or of the first NaN."""
+@overload
+def argmax(a: PyNDArray, axis: Optional[SupportsIndex] = None, *, keepdims: bool = False) -> PyNDArray:
+    """Positions along `axis` as exact integer values."""
+@overload
+def argmin(a: PyNDArray, axis: None = None, *, keepdims: Literal[False] = False) -> int:
+    """Flat position of the first smallest element, or of the first NaN."""
+@overload
+def argmin(a: PyNDArray, axis: Optional[SupportsIndex] = None, *, keepdims: bool = False) -> PyNDArray:
+    """Positions along `axis` as exact integer values."""
+def softmax(a: PyNDArray, axis: Optional[SupportsIndex] = -1) -> PyNDArray:
+    """exp(x - m) / s per slice: m the slice maximum (0.0 if not finite), s the in-order sum."""
+def log_softmax(a: PyNDArray, axis: Optional[SupportsIndex] = -1) -> PyNDArray:
+    """(x - m) - log(s) per slice, m and s as in softmax."""
+@overload
+def logsumexp(a: PyNDArray, axis: None, *, keepdims: Literal[False] = False) -> float:
+    """m + log(s) over every element."""
+@overload
+def logsumexp(a: PyNDArray, axis: Optional[SupportsIndex] = -1, *, keepdims: bool = False) -> PyNDArray:
+    """m + log(s) per slice; -inf for an empty slice or one of -inf only."""
 def instruction_set() -> str: ...
 def build_info() -> Dict[str, str]: ...

@@ -70,5 +70,6 @@ PyObject* with_either_array(const char* name, PyObject* obj, Body&& body) {
 void add_export_functions(FunctionList& table);
 void add_import_functions(FunctionList& table);
 void add_mask_functions(FunctionList& table);
+void add_product_functions(FunctionList& table);
 
 }  // namespace tarnex::io

@@ -39,6 +39,7 @@ PyMethodDef* function_table() {
         add_export_functions(all);
         add_import_functions(all);
         add_mask_functions(all);
+        add_product_functions(all);
         all.push_back({"instruction_set", instruction_set, METH_NOARGS,
                        "instruction_set()\n--\n\nThe instruction-set level the kernels of this "
                        "build run at: \"avx512\", \"avx2\" or \"baseline\"."});

@@ -73,5 +73,6 @@ void add_mask_functions(FunctionList& table);
 void add_elementwise_functions(FunctionList& table);
 void add_reduction_functions(FunctionList& table);
 void add_softmax_functions(FunctionList& table);
+void add_product_functions(FunctionList& table);
 
 }  // namespace tarnex::io

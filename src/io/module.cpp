@@ -44,6 +44,7 @@ PyMethodDef* function_table() {
         add_elementwise_functions(all);
         add_reduction_functions(all);
         add_softmax_functions(all);
+        add_product_functions(all);
         all.push_back({"instruction_set", instruction_set, METH_NOARGS,
                        "instruction_set()\n--\n\nThe instruction-set level the kernels of this "
                        "build run at: \"avx512\", \"avx2\" or \"baseline\"."});

@@ -1,6 +1,8 @@
 // Picks the kernels of the active instruction-set level, once per process.
 #include "lib/cpu/by_level.hpp"
 #include "lib/matmul/kernels.hpp"
+#include "lib/matmul/packing.hpp"
+#include "lib/record/buffer.hpp"
 
 namespace tarnex {
 namespace {
@@ -8,11 +10,12 @@ namespace {
 struct Choice {
     TileKernel tiles;
     NarrowFn narrow;
+    NarrowFn narrow_transposed_a;
 };
 
-template <TileKernel (*tiles)(), NarrowFn narrow>
+template <TileKernel (*tiles)(), NarrowFn narrow, NarrowFn narrow_transposed_a>
 Choice level_choice() {
-    return {tiles(), narrow};
+    return {tiles(), narrow, narrow_transposed_a};
 }
 
 using ChoiceFn = Choice (*)();
@@ -20,17 +23,25 @@ using ChoiceFn = Choice (*)();
 }  // namespace
 
 void multiply_matrices(const double* a, const double* b, double* c, std::uint64_t m,
-                       std::uint64_t k, std::uint64_t n) {
+                       std::uint64_t k, std::uint64_t n, Transposes transposes) {
     // Only the active level's functions run: the others may use instructions this CPU lacks.
     static const Choice choice =
-        cpu::by_level<ChoiceFn>(level_choice<baseline::tile_kernel, baseline::multiply_narrow>,
-                                level_choice<avx2::tile_kernel, avx2::multiply_narrow>,
-                                level_choice<avx512::tile_kernel, avx512::multiply_narrow>)();
-    if (n <= narrow_max_cols) {
-        choice.narrow(a, b, c, m, k, n);
-    } else {
-        multiply_blocked(a, b, c, m, k, n, choice.tiles);
+        cpu::by_level<ChoiceFn>(
+            level_choice<baseline::tile_kernel, baseline::multiply_narrow,
+                         baseline::multiply_narrow_transposed_a>,
+            level_choice<avx2::tile_kernel, avx2::multiply_narrow,
+                         avx2::multiply_narrow_transposed_a>,
+            level_choice<avx512::tile_kernel, avx512::multiply_narrow,
+                         avx512::multiply_narrow_transposed_a>)();
+    if (n > narrow_max_cols) return multiply_blocked(a, b, c, m, k, n, choice.tiles, transposes);
+    // A transposed b of at most four rows is a sliver next to a: turned around first.
+    Buffer<double> b_rows;
+    if (transposes.b) {
+        b_rows = Buffer<double>::uninitialized(k * n);
+        transpose_into(b, n, k, b_rows.data());
+        b = b_rows.data();
     }
+    (transposes.a ? choice.narrow_transposed_a : choice.narrow)(a, b, c, m, k, n);
 }
 
 }  // namespace tarnex

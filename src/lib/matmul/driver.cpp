@@ -8,6 +8,11 @@
 // while the panels stream past). The p blocks are visited in increasing order and each
 // continues the sums the previous one stored, so each result element still sees its
 // products in increasing p.
+//
+// An operand stored transposed is never copied whole: the kernels read a transposed a in
+// place (the tile's values of one p side by side), and the panels of a transposed b are
+// packed from its rows, which hold b's columns. The kernels then see the same values in the
+// same order as for the operands written out, so the results are the same bits.
 #include <algorithm>
 #include <cstring>
 
@@ -50,14 +55,16 @@ void run_partial_tile(TileKernelFn run, TileArgs tile, std::uint64_t rows, std::
 }  // namespace
 
 void multiply_blocked(const double* a, const double* b, double* c, std::uint64_t m,
-                      std::uint64_t k, std::uint64_t n, const TileKernel& kernel) {
+                      std::uint64_t k, std::uint64_t n, const TileKernel& kernel,
+                      Transposes transposes) {
     const std::uint64_t lanes = kernel.lanes;
     const std::uint64_t panel_cols = kernel.vectors * lanes;
     // Packing b pays when its panels serve several row tiles. With one row tile each value
     // is read once, so b is read in place and only a panel narrower than whole vectors (which
-    // the kernel would read past) is packed. Then nothing bounds the column block, and short
-    // depth blocks let the panels of one block walk the same few rows of b from left to
-    // right, which the hardware prefetcher follows, instead of a tall strip of each row.
+    // the kernel would read past) is packed, or every panel of a transposed b, each just
+    // before its one use. Then nothing bounds the column block, and short depth blocks let
+    // the panels of one block walk the same few rows of b from left to right, which the
+    // hardware prefetcher follows, instead of a tall strip of each row.
     const bool pack_all = m > kernel.rows;
     // Equal depth blocks, so a short last block does not pay a full block's overheads.
     const std::uint64_t depth_block =
@@ -74,17 +81,25 @@ void multiply_blocked(const double* a, const double* b, double* c, std::uint64_t
     Buffer<double> b_storage;
     double* packed = aligned_scratch(b_storage, depth_step * (pack_all ? col_step : panel_cols));
 
+    // Packs `valid` columns from column j of b for `depth` steps from p0, `cols` per step.
+    const auto pack = [&](std::uint64_t j, std::uint64_t p0, std::uint64_t depth,
+                          std::uint64_t valid, std::uint64_t cols, double* to) {
+        if (transposes.b) {
+            pack_panel_transposed(b + j * k + p0, k, depth, valid, cols, to);
+        } else {
+            pack_panel(b + p0 * n + j, n, depth, valid, cols, to);
+        }
+    };
+    const auto& runs = transposes.a ? kernel.run_transposed_a : kernel.run;
+
     for (std::uint64_t j0 = 0; j0 < n; j0 += col_step) {
         const std::uint64_t width = std::min(col_step, n - j0);
         for (std::uint64_t p0 = 0; p0 < k; p0 += depth_step) {
             const std::uint64_t depth = std::min(depth_step, k - p0);
-            const double* b_block = b + p0 * n + j0;
-            for (std::uint64_t jj = 0; jj < width; jj += panel_cols) {
-                const std::uint64_t valid = std::min(panel_cols, width - jj);
-                const std::uint64_t cols = round_up(valid, lanes);
-                if (pack_all || valid != cols) {
-                    pack_panel(b_block + jj, n, depth, valid, cols,
-                               pack_all ? packed + jj * depth : packed);
+            if (pack_all) {
+                for (std::uint64_t jj = 0; jj < width; jj += panel_cols) {
+                    const std::uint64_t valid = std::min(panel_cols, width - jj);
+                    pack(j0 + jj, p0, depth, valid, round_up(valid, lanes), packed + jj * depth);
                 }
             }
             for (std::uint64_t i0 = 0; i0 < m; i0 += kernel.rows) {
@@ -92,15 +107,25 @@ void multiply_blocked(const double* a, const double* b, double* c, std::uint64_t
                 for (std::uint64_t jj = 0; jj < width; jj += panel_cols) {
                     const std::uint64_t valid = std::min(panel_cols, width - jj);
                     const std::uint64_t cols = round_up(valid, lanes);
-                    const TileKernelFn run = kernel.run[rows - 1][cols / lanes - 1];
-                    const bool packed_panel = pack_all || valid != cols;
+                    const TileKernelFn run = runs[rows - 1][cols / lanes - 1];
+                    const double* panel = packed + jj * depth;
+                    std::uint64_t ldb = cols;
+                    if (!pack_all) {
+                        // The only row tile: each panel is used once, right after packing.
+                        panel = packed;
+                        if (transposes.b || valid != cols) {
+                            pack(j0 + jj, p0, depth, valid, cols, packed);
+                        } else {
+                            panel = b + p0 * n + j0 + jj;
+                            ldb = n;
+                        }
+                    }
                     TileArgs tile{
                         .depth = depth,
-                        .a = a + i0 * k + p0,
-                        .lda = k,
-                        .b = packed_panel ? (pack_all ? packed + jj * depth : packed)
-                                          : b_block + jj,
-                        .ldb = packed_panel ? cols : n,
+                        .a = transposes.a ? a + p0 * m + i0 : a + i0 * k + p0,
+                        .lda = transposes.a ? m : k,
+                        .b = panel,
+                        .ldb = ldb,
                         .c = c + i0 * n + j0 + jj,
                         .ldc = n,
                         .continue_sums = p0 != 0,

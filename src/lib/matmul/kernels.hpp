@@ -20,12 +20,14 @@
 #include <cstdint>
 #include <utility>
 
+#include "lib/matmul/matmul.hpp"
+
 namespace tarnex {
 
 // One tile of results computed over `depth` steps of p: result (r, col) is at
-// c[r * ldc + col], its row's a[i0 + r, p0 + q] at a[r * lda + q] and b[p0 + q, j0 + col] at
-// b[q * ldb + col]. With `continue_sums` the accumulators start from the values already in
-// c, otherwise from +0.0.
+// c[r * ldc + col], its row's a[i0 + r, p0 + q] at a[r * lda + q] (or at a[q * lda + r] for
+// the kernels of a stored transposed) and b[p0 + q, j0 + col] at b[q * ldb + col]. With
+// `continue_sums` the accumulators start from the values already in c, otherwise from +0.0.
 struct TileArgs {
     std::uint64_t depth;
     const double* a;
@@ -52,22 +54,26 @@ struct Blocking {
 
 // The kernels of one instruction set: `run[r - 1][v - 1]` computes r rows of v vectors of
 // `lanes` columns each (r up to `rows`, v up to `vectors`), so partial tiles at the bottom
-// and right edges do no work for rows or vectors that do not exist.
+// and right edges do no work for rows or vectors that do not exist. `run_transposed_a` are
+// the same kernels reading a from its transpose (the tile's values of one p side by side).
 struct TileKernel {
     std::uint64_t rows;
     std::uint64_t vectors;
     std::uint64_t lanes;
     Blocking blocking;
     TileKernelFn run[max_tile_rows][max_tile_vectors];
+    TileKernelFn run_transposed_a[max_tile_rows][max_tile_vectors];
 };
 
-// Fills a TileKernel from `Tile<rows, vectors>::run` for every size up to the given ones.
-template <template <int, int> class Tile, int Rows, int Vectors>
+// Fills a TileKernel from `Tile<rows, vectors, a_transposed>::run` for every size up to the
+// given ones.
+template <template <int, int, bool> class Tile, int Rows, int Vectors>
 TileKernel make_tile_kernel(std::uint64_t lanes, Blocking blocking) {
     static_assert(Rows <= max_tile_rows && Vectors <= max_tile_vectors);
-    TileKernel kernel{Rows, Vectors, lanes, blocking, {}};
+    TileKernel kernel{Rows, Vectors, lanes, blocking, {}, {}};
     auto fill_row = [&]<int R, int... V>(std::integer_sequence<int, V...>) {
-        ((kernel.run[R - 1][V] = &Tile<R, V + 1>::run), ...);
+        ((kernel.run[R - 1][V] = &Tile<R, V + 1, false>::run), ...);
+        ((kernel.run_transposed_a[R - 1][V] = &Tile<R, V + 1, true>::run), ...);
     };
     [&]<int... R>(std::integer_sequence<int, R...>) {
         (fill_row.template operator()<R + 1>(std::make_integer_sequence<int, Vectors>{}), ...);
@@ -81,9 +87,11 @@ namespace avx2 { TileKernel tile_kernel(); }
 namespace avx512 { TileKernel tile_kernel(); }
 
 // c (m x n, row-major, every element written) = a (m x k) times b (k x n), both row-major,
-// with k >= 1. Runs on the calling thread.
+// with k >= 1; with `transposes`, a is stored as its k x m transpose and / or b as its n x k
+// transpose, each read in place or packed, never copied whole. Runs on the calling thread.
 void multiply_blocked(const double* a, const double* b, double* c, std::uint64_t m,
-                      std::uint64_t k, std::uint64_t n, const TileKernel& kernel);
+                      std::uint64_t k, std::uint64_t n, const TileKernel& kernel,
+                      Transposes transposes = {});
 
 // The same for results of 1 to `narrow_max_cols` columns, with result rows in the vector
 // lanes, on each level (a level may only run when the CPU has it).
@@ -103,8 +111,23 @@ void multiply_narrow(const double* a, const double* b, double* c, std::uint64_t 
                      std::uint64_t k, std::uint64_t n);
 }
 
-// The same with the fastest kernel this CPU has for the shape (chosen once per process).
+// The narrow product with a stored as its k x m transpose (b row-major k x n).
+namespace baseline {
+void multiply_narrow_transposed_a(const double* a, const double* b, double* c,
+                                  std::uint64_t m, std::uint64_t k, std::uint64_t n);
+}
+namespace avx2 {
+void multiply_narrow_transposed_a(const double* a, const double* b, double* c,
+                                  std::uint64_t m, std::uint64_t k, std::uint64_t n);
+}
+namespace avx512 {
+void multiply_narrow_transposed_a(const double* a, const double* b, double* c,
+                                  std::uint64_t m, std::uint64_t k, std::uint64_t n);
+}
+
+// The same with the fastest kernel this CPU has for the shape (chosen once per process),
+// the operands stored as `transposes` says (see multiply_blocked).
 void multiply_matrices(const double* a, const double* b, double* c, std::uint64_t m,
-                       std::uint64_t k, std::uint64_t n);
+                       std::uint64_t k, std::uint64_t n, Transposes transposes = {});
 
 }  // namespace tarnex

@@ -11,22 +11,23 @@ namespace {
 // ---- Tile kernels ----
 //
 // Per step p a tile loads its vectors of b once, and for each row multiplies them by
-// a[i, p] and adds the products to that row's accumulators.
+// a[i, p] and adds the products to that row's accumulators. With `a_transposed` a is read
+// from its transpose: the tile's values of one p lie side by side, the next p lda further.
 
-template <int R, int V>
+template <int R, int V, bool a_transposed>
 struct TileLoop {
     using Vec = typename Lanes::Vec;
 
-    // One step of p: acc[r][v] + b[v] * a[r], each row's a[r] lda apart.
+    // One step of p: acc[r][v] + b[v] * a[r], each row's a[r] `row_stride` apart.
     static inline void step(Vec (&acc)[R][V], const double* a, const double* b,
-                            std::uint64_t lda) {
+                            std::uint64_t row_stride) {
         constexpr std::uint64_t lanes = Lanes::width;
         Vec bv[V];
 #pragma GCC unroll 4
         for (int v = 0; v < V; ++v) bv[v] = Lanes::load(b + v * lanes);
 #pragma GCC unroll 8
         for (int r = 0; r < R; ++r) {
-            const auto av = Lanes::splat_at(a + r * lda);
+            const auto av = Lanes::splat_at(a + r * row_stride);
 #pragma GCC unroll 4
             for (int v = 0; v < V; ++v) acc[r][v] = Lanes::add(acc[r][v], Lanes::mul(bv[v], av));
         }
@@ -36,6 +37,8 @@ struct TileLoop {
     template <bool resume>
     static inline void sums(const TileArgs& t) {
         constexpr std::uint64_t lanes = Lanes::width;
+        const std::uint64_t row_stride = a_transposed ? 1 : t.lda;
+        const std::uint64_t step_stride = a_transposed ? t.lda : 1;
         const double* a = t.a;
         const double* b = t.b;
         Vec acc[R][V];
@@ -51,12 +54,12 @@ struct TileLoop {
         // are still in flight.
         std::uint64_t p = 0;
         for (; p + 2 <= t.depth; p += 2) {
-            step(acc, a, b, t.lda);
-            step(acc, a + 1, b + t.ldb, t.lda);
-            a += 2;
+            step(acc, a, b, row_stride);
+            step(acc, a + step_stride, b + t.ldb, row_stride);
+            a += 2 * step_stride;
             b += 2 * t.ldb;
         }
-        if (p < t.depth) step(acc, a, b, t.lda);
+        if (p < t.depth) step(acc, a, b, row_stride);
 #pragma GCC unroll 8
         for (int r = 0; r < R; ++r) {
 #pragma GCC unroll 4
@@ -88,13 +91,35 @@ constexpr Blocking blocking = {256, (Lanes::width == 8 ? 512 : 256) * 1024};
 // rows share the lanes instead: a block of `width` rows of a, `width` values of p, is turned
 // around so that one vector holds a[i0.., p], and b[p, j] times it is added to column j's
 // accumulator, for p in increasing order. Every value of a is read once, in storage order,
-// so a matrix-vector product streams a at the speed memory delivers it.
+// so a matrix-vector product streams a at the speed memory delivers it. When a is stored
+// transposed, a[i0.., p] already lies side by side and is loaded as it is.
+//
+// a[i, p] is at a[i * lda + p], or at a[p * lda + i] with `a_transposed`.
+template <bool a_transposed>
+inline const double* a_at(const double* a, std::uint64_t lda, std::uint64_t i,
+                          std::uint64_t p) {
+    return a_transposed ? a + p * lda + i : a + i * lda + p;
+}
 
-// column[q][r] = a[r * lda + q] for r < rows and q < steps, 0.0 elsewhere
-// (rows, steps <= width).
+// column[q][r] = a[r, q] for r < rows and q < steps, 0.0 elsewhere (rows, steps <= width).
+template <bool a_transposed>
 inline void columns(const double* a, std::uint64_t lda, std::uint64_t rows, std::uint64_t steps,
                     typename Lanes::Vec column[Lanes::width]) {
     constexpr std::uint64_t w = Lanes::width;
+    if constexpr (a_transposed) {
+        if (rows == w && steps == w) {
+#pragma GCC unroll 8
+            for (std::uint64_t q = 0; q < w; ++q) column[q] = Lanes::load(a + q * lda);
+            return;
+        }
+#pragma GCC unroll 8
+        for (std::uint64_t q = 0; q < w; ++q) {
+            column[q] = q >= steps ? Lanes::zero()
+                        : rows == w ? Lanes::load(a + q * lda)
+                                    : Lanes::load_prefix(a + q * lda, rows);
+        }
+        return;
+    }
     if (rows == w && steps == w) return Lanes::load_transposed(a, lda, column);
     typename Lanes::Vec block[w];
 #pragma GCC unroll 8
@@ -117,14 +142,15 @@ inline void accumulate(typename Lanes::Vec acc[N], const double* b_row,
     }
 }
 
-// Steps p0 .. p0 + steps - 1 of a block of `lanes` rows (`rows` of them present).
-template <int N>
+// Steps p0 .. p0 + steps - 1 of a block of `lanes` rows (`rows` of them present), a at the
+// block's first row.
+template <int N, bool a_transposed>
 inline void block_steps(typename Lanes::Vec acc[N], const double* a, const double* b,
-                        std::uint64_t k, std::uint64_t rows, std::uint64_t p0,
+                        std::uint64_t lda, std::uint64_t rows, std::uint64_t p0,
                         std::uint64_t steps) {
     constexpr std::uint64_t lanes = Lanes::width;
     typename Lanes::Vec column[lanes];
-    columns(a + p0, k, rows, steps, column);
+    columns<a_transposed>(a_at<a_transposed>(a, lda, 0, p0), lda, rows, steps, column);
     const double* b_rows = b + p0 * N;
     if (steps == lanes) {
 #pragma GCC unroll 8
@@ -150,8 +176,9 @@ inline void store_rows(const typename Lanes::Vec acc[N], double* c, std::uint64_
 // G blocks of `lanes` rows side by side, all rows present: each block's sums are one chain
 // of dependent additions per column, so several blocks at once keep the adder busy while
 // each addition waits for the one before it.
-template <int N, int G>
-void row_groups(const double* a, const double* b, double* c, std::uint64_t k) {
+template <int N, int G, bool a_transposed>
+void row_groups(const double* a, const double* b, double* c, std::uint64_t k,
+                std::uint64_t lda) {
     constexpr std::uint64_t lanes = Lanes::width;
     typename Lanes::Vec acc[G][N];
 #pragma GCC unroll 8
@@ -162,29 +189,31 @@ void row_groups(const double* a, const double* b, double* c, std::uint64_t k) {
         const std::uint64_t steps = k - p0 < lanes ? k - p0 : lanes;
 #pragma GCC unroll 8
         for (int g = 0; g < G; ++g) {
-            block_steps<N>(acc[g], a + g * lanes * k, b, k, lanes, p0, steps);
+            block_steps<N, a_transposed>(acc[g], a_at<a_transposed>(a, lda, g * lanes, 0), b,
+                                         lda, lanes, p0, steps);
         }
     }
 #pragma GCC unroll 8
     for (int g = 0; g < G; ++g) store_rows<N>(acc[g], c + g * lanes * N, lanes);
 }
 
-// Result rows i0 .. i0 + rows - 1 (rows <= lanes) for N columns.
-template <int N>
+// Result rows i0 .. i0 + rows - 1 (rows <= lanes) for N columns, a at row i0.
+template <int N, bool a_transposed>
 void row_block(const double* a, const double* b, double* c, std::uint64_t rows,
-               std::uint64_t k) {
+               std::uint64_t k, std::uint64_t lda) {
     typename Lanes::Vec acc[N];
     for (int j = 0; j < N; ++j) acc[j] = Lanes::zero();
     for (std::uint64_t p0 = 0; p0 < k; p0 += Lanes::width) {
         const std::uint64_t steps = k - p0 < Lanes::width ? k - p0 : Lanes::width;
-        block_steps<N>(acc, a, b, k, rows, p0, steps);
+        block_steps<N, a_transposed>(acc, a, b, lda, rows, p0, steps);
     }
     store_rows<N>(acc, c, rows);
 }
 
-template <int N>
+template <int N, bool a_transposed>
 void all_rows(const double* a, const double* b, double* c, std::uint64_t m, std::uint64_t k) {
     constexpr std::uint64_t lanes = Lanes::width;
+    const std::uint64_t lda = a_transposed ? m : k;
     // About eight accumulators in all, but no more than 16 rows of a read side by side, so
     // that the hardware prefetcher can follow every row.
     constexpr int by_sums = N == 1 ? 8 : N == 2 ? 4 : 2;
@@ -192,11 +221,25 @@ void all_rows(const double* a, const double* b, double* c, std::uint64_t m, std:
     constexpr int groups = by_sums < by_rows ? by_sums : by_rows > 0 ? by_rows : 1;
     std::uint64_t i0 = 0;
     for (; i0 + groups * lanes <= m; i0 += groups * lanes) {
-        row_groups<N, groups>(a + i0 * k, b, c + i0 * N, k);
+        row_groups<N, groups, a_transposed>(a_at<a_transposed>(a, lda, i0, 0), b, c + i0 * N,
+                                            k, lda);
     }
     for (; i0 < m; i0 += lanes) {
         const std::uint64_t rows = m - i0 < lanes ? m - i0 : lanes;
-        row_block<N>(a + i0 * k, b, c + i0 * N, rows, k);
+        row_block<N, a_transposed>(a_at<a_transposed>(a, lda, i0, 0), b, c + i0 * N, rows, k,
+                                   lda);
+    }
+}
+
+template <bool a_transposed>
+void narrow(const double* a, const double* b, double* c, std::uint64_t m, std::uint64_t k,
+            std::uint64_t n) {
+    static_assert(narrow_max_cols == 4);
+    switch (n) {
+        case 1: return all_rows<1, a_transposed>(a, b, c, m, k);
+        case 2: return all_rows<2, a_transposed>(a, b, c, m, k);
+        case 3: return all_rows<3, a_transposed>(a, b, c, m, k);
+        default: return all_rows<4, a_transposed>(a, b, c, m, k);  // n is 4
     }
 }
 
@@ -208,11 +251,10 @@ TileKernel tile_kernel() {
 
 void multiply_narrow(const double* a, const double* b, double* c, std::uint64_t m,
                      std::uint64_t k, std::uint64_t n) {
-    static_assert(narrow_max_cols == 4);
-    switch (n) {
-        case 1: return all_rows<1>(a, b, c, m, k);
-        case 2: return all_rows<2>(a, b, c, m, k);
-        case 3: return all_rows<3>(a, b, c, m, k);
-        default: return all_rows<4>(a, b, c, m, k);  // n is 4
-    }
+    narrow<false>(a, b, c, m, k, n);
+}
+
+void multiply_narrow_transposed_a(const double* a, const double* b, double* c,
+                                  std::uint64_t m, std::uint64_t k, std::uint64_t n) {
+    narrow<true>(a, b, c, m, k, n);
 }

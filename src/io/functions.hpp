@@ -70,5 +70,11 @@ PyObject* with_either_array(const char* name, PyObject* obj, Body&& body) {
 void add_export_functions(FunctionList& table);
 void add_import_functions(FunctionList& table);
 void add_mask_functions(FunctionList& table);
+void add_build_functions(FunctionList& table);
+void add_join_functions(FunctionList& table);
+void add_text_functions(FunctionList& table);
+
+// Registers pickling of both array classes with copyreg (once the module exists).
+void register_pickling(PyObject* module);
 
 }  // namespace tarnex::io

@@ -74,5 +74,11 @@ void add_elementwise_functions(FunctionList& table);
 void add_reduction_functions(FunctionList& table);
 void add_softmax_functions(FunctionList& table);
 void add_product_functions(FunctionList& table);
+void add_build_functions(FunctionList& table);
+void add_join_functions(FunctionList& table);
+void add_text_functions(FunctionList& table);
+
+// Registers pickling of both array classes with copyreg (once the module exists).
+void register_pickling(PyObject* module);
 
 }  // namespace tarnex::io

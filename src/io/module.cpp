@@ -45,6 +45,9 @@ PyMethodDef* function_table() {
         add_reduction_functions(all);
         add_softmax_functions(all);
         add_product_functions(all);
+        add_build_functions(all);
+        add_join_functions(all);
+        add_text_functions(all);
         all.push_back({"instruction_set", instruction_set, METH_NOARGS,
                        "instruction_set()\n--\n\nThe instruction-set level the kernels of this "
                        "build run at: \"avx512\", \"avx2\" or \"baseline\"."});
@@ -83,7 +86,9 @@ extern "C" PyMODINIT_FUNC PyInit_tarnex_io(void) {
     return py::guarded([]() -> PyObject* {
         io::link_tarnex();
         io::module_def.m_methods = io::function_table();
-        return py::check(PyModule_Create(&io::module_def));
+        py::Ref module(py::check(PyModule_Create(&io::module_def)));
+        io::register_pickling(module.get());
+        return module.release();
     });
 }
 #pragma GCC visibility pop

@@ -16,8 +16,7 @@ from train_numpy import example
 def training(quick: bool) -> Iterator[Case]:
     rows, labels = example.make_spirals(example.SEED)
     n_test = int(len(rows) * example.TEST_SHARE)
-    x, y = example.to_arrays(rows[n_test:], labels[n_test:])
-    train_labels = labels[n_test:]
+    x, train_labels, y = example.to_arrays(rows[n_test:], labels[n_test:])
     model = example.Model([example.FEATURES, *example.HIDDEN, example.CLASSES],
                           random.Random(example.SEED + 1))
     twin, _, (nx, ny, nlabels, *_) = train_numpy.setup()
@@ -25,7 +24,7 @@ def training(quick: bool) -> Iterator[Case]:
     rate = example.LEARNING_RATE * example.DECAY ** (example.DEFAULT_EPOCHS - 1)
     momentum, batch = example.MOMENTUM, example.BATCH
     network = "-".join(map(str, [example.FEATURES, *example.HIDDEN, example.CLASSES]))
-    size = f"{len(train_labels)} rows, {network}"
+    size = f"{len(rows) - n_test} rows, {network}"
     yield Case("training", f"train_epoch (batches of {batch})", size,
                lambda: example.train_epoch(model, x, y, batch, rate, momentum, ours_rng),
                lambda: train_numpy.train_epoch(twin, nx, ny, batch, rate, momentum, theirs_rng),

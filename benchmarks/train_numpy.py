@@ -95,8 +95,9 @@ def train_epoch(model: Model, x: np.ndarray, one_hot: np.ndarray, batch_size: in
 def evaluate(model: Model, x: np.ndarray, one_hot: np.ndarray,
              labels: np.ndarray) -> Tuple[float, float]:
     logits = model.forward(x)
-    picked = (row_softmax(logits) * one_hot).sum(axis=1)
-    loss = -np.log(np.maximum(picked, sys.float_info.min)).mean()
+    shifted = logits - logits.max(axis=1, keepdims=True)
+    log_probs = shifted - np.log(np.exp(shifted).sum(axis=1, keepdims=True))
+    loss = -(one_hot * log_probs).sum(axis=1).mean()
     return float(loss), float((logits.argmax(axis=1) == labels).mean())
 
 

@@ -3,14 +3,10 @@
 A multilayer perceptron (two hidden ReLU layers, softmax cross-entropy, mini-batch SGD with
 momentum) learns three interleaved spirals. The data set is made here from a fixed seed: 2-D
 spiral points lifted to 12 features by fixed random sine projections. The forward pass, the
-backward pass and the weight updates are all tarnex operations; the companion module
-tarnex_io reads arrays back in bulk and makes the ReLU masks by comparison. Python drives the
-loops, makes the data and takes the loss's logarithms, as tarnex has none.
-
-tarnex has no subtraction, division or broadcasting, so the code spells them out: a - b is
-a.add(b.scale(-1.0)), a bias row is repeated down the batch with gather, each row's softmax is
-the whole-array softmax of that row, column sums are a product with a row of ones, and the
-ReLU derivative is a boolean mask (tarnex_io.greater) applied with where_.
+backward pass and the weight updates are all tarnex operations, written with the companion
+module's numpy-named functions (broadcasting, reductions along an axis, softmax, products
+with a transposed operand, in-place updates through out=); Python only drives the loops and
+makes the data.
 
 Every number printed, except the elapsed times, is identical on every run and for every
 worker count (try RAYON_NUM_THREADS=1 and RAYON_NUM_THREADS=3).
@@ -24,12 +20,11 @@ import hashlib
 import importlib
 import math
 import random
-import struct
 import sys
 import time
-from typing import Any, Dict, List, Optional, Sequence, Tuple
+from typing import Any, List, Optional, Sequence, Tuple
 
-import tarnex_io
+import tarnex_io as tx
 from tarnex import PyBoolArray, PyNDArray
 
 SEED = 20240611
@@ -39,85 +34,10 @@ FEATURES = 12
 TEST_SHARE = 0.25
 HIDDEN = (32, 32)
 BATCH = 30
-EVAL_CHUNK = 50
 LEARNING_RATE = 0.08
 DECAY = 0.93  # the learning rate is multiplied by this after every epoch
 MOMENTUM = 0.9
 DEFAULT_EPOCHS = 40
-
-
-# ---------------------------------------------------------------------------------------------
-# Reading an array back into Python.
-
-def read_values(a: PyNDArray) -> List[float]:
-    """The elements of an array in row-major order, read in one call."""
-    return tarnex_io.to_list(a)
-
-
-# ---------------------------------------------------------------------------------------------
-# Small array helpers built from tarnex operations.
-
-def full(shape: Sequence[int], value: float) -> PyNDArray:
-    return PyNDArray([value] * math.prod(shape), list(shape))
-
-
-def subtract(a: PyNDArray, b: PyNDArray) -> PyNDArray:
-    return a.add(b.scale(-1.0))
-
-
-def repeat_row(row: PyNDArray, count: int) -> PyNDArray:
-    """A [1, n] array repeated into a [count, n] array."""
-    return row.gather(0, [0] * count)
-
-
-def column_sums(a: PyNDArray) -> PyNDArray:
-    """The [1, n] sums down the columns of an [m, n] array: a row of ones times a."""
-    return full([1, a.shape()[0]], 1.0).matmul(a)
-
-
-class RowAssembler:
-    """Puts [n]-element rows together into an [m, n] array: each row is repeated down a
-    whole array and kept only in its own row by a where_ with that row's mask. The masks
-    depend only on the shape and are made once per shape."""
-
-    def __init__(self) -> None:
-        self._masks: Dict[Tuple[int, int], List[PyBoolArray]] = {}
-
-    def masks(self, rows: int, cols: int) -> List[PyBoolArray]:
-        key = (rows, cols)
-        if key not in self._masks:
-            self._masks[key] = [
-                PyBoolArray([i == r for i in range(rows) for _ in range(cols)], [rows, cols])
-                for r in range(rows)]
-        return self._masks[key]
-
-    def stack(self, rows: Sequence[PyNDArray]) -> PyNDArray:
-        cols = rows[0].shape()[0]
-        out = full([len(rows), cols], 0.0)
-        for row, mask in zip(rows, self.masks(len(rows), cols)):
-            out = repeat_row(row.reshape([1, cols]), len(rows)).where_(mask, out)
-        return out
-
-
-ASSEMBLER = RowAssembler()
-
-
-def row_softmax(logits: PyNDArray) -> PyNDArray:
-    """Softmax of each row of an [m, n] array. Each row is shifted by its largest element
-    first, so that no exponential overflows; that changes no probability beyond rounding."""
-    rows, cols = logits.shape()
-    ones = full([cols], 1.0)
-    probs = []
-    for r in range(rows):
-        row = logits.slice_row(r)
-        top = row.get([row.argmax()])
-        probs.append(row.add(ones.scale(-top)).softmax())
-    return ASSEMBLER.stack(probs)
-
-
-def row_argmax(a: PyNDArray) -> List[int]:
-    """The column of the largest element of each row (the first one among equals)."""
-    return [a.slice_row(r).argmax() for r in range(a.shape()[0])]
 
 
 # ---------------------------------------------------------------------------------------------
@@ -129,32 +49,30 @@ class Dense:
     def __init__(self, n_in: int, n_out: int, rng: random.Random) -> None:
         # He initialisation: unit normals scaled by sqrt(2 / fan-in), zero biases.
         normals = [rng.gauss(0.0, 1.0) for _ in range(n_in * n_out)]
-        self.weights = PyNDArray(normals, [n_in, n_out]).scale(math.sqrt(2.0 / n_in))
-        self.bias = full([1, n_out], 0.0)
-        self.weights_velocity = full([n_in, n_out], 0.0)
-        self.bias_velocity = full([1, n_out], 0.0)
+        self.weights = tx.multiply(PyNDArray(normals, [n_in, n_out]), math.sqrt(2.0 / n_in))
+        self.bias = tx.zeros([1, n_out])
+        self.weights_velocity = tx.zeros([n_in, n_out])
+        self.bias_velocity = tx.zeros([1, n_out])
         self._input: Optional[PyNDArray] = None
-        self._weights_grad: Optional[PyNDArray] = None
-        self._bias_grad: Optional[PyNDArray] = None
+        self._grads: List[PyNDArray] = []
 
     def forward(self, x: PyNDArray) -> PyNDArray:
         self._input = x
-        return x.matmul(self.weights).add(repeat_row(self.bias, x.shape()[0]))
+        return tx.add(x.matmul(self.weights), self.bias)
 
     def backward(self, grad_out: PyNDArray) -> PyNDArray:
         """Stores the parameter gradients and returns the gradient for the layer's input."""
         assert self._input is not None, "backward before forward"
-        self._weights_grad = self._input.transpose().matmul(grad_out)
-        self._bias_grad = column_sums(grad_out)
-        return grad_out.matmul(self.weights.transpose())
+        self._grads = [tx.matmul(self._input, grad_out, transpose_a=True),
+                       tx.sum(grad_out, axis=0, keepdims=True)]
+        return tx.matmul(grad_out, self.weights, transpose_b=True)
 
     def step(self, learning_rate: float, momentum: float) -> None:
-        """SGD with momentum: v = momentum v + g, then p = p - learning_rate v."""
-        assert self._weights_grad is not None and self._bias_grad is not None
-        self.weights_velocity = self.weights_velocity.scale(momentum).add(self._weights_grad)
-        self.bias_velocity = self.bias_velocity.scale(momentum).add(self._bias_grad)
-        self.weights = subtract(self.weights, self.weights_velocity.scale(learning_rate))
-        self.bias = subtract(self.bias, self.bias_velocity.scale(learning_rate))
+        """SGD with momentum, in place: v = momentum v + g, then p = p - learning_rate v."""
+        velocities = [self.weights_velocity, self.bias_velocity]
+        for parameter, velocity, grad in zip(self.parameters(), velocities, self._grads):
+            tx.add(tx.multiply(velocity, momentum, out=velocity), grad, out=velocity)
+            tx.subtract(parameter, tx.multiply(velocity, learning_rate), out=parameter)
 
     def parameters(self) -> List[PyNDArray]:
         return [self.weights, self.bias]
@@ -167,13 +85,12 @@ class ReLU:
         self._mask: Optional[PyBoolArray] = None
 
     def forward(self, x: PyNDArray) -> PyNDArray:
-        # True where an element is above zero: the elements relu lets through.
-        self._mask = tarnex_io.greater(x, 0.0)
+        self._mask = tx.greater(x, 0.0)
         return x.relu()
 
     def backward(self, grad_out: PyNDArray) -> PyNDArray:
         assert self._mask is not None, "backward before forward"
-        return grad_out.where_(self._mask, full(grad_out.shape(), 0.0))
+        return tx.where(self._mask, grad_out, 0.0)
 
 
 class Model:
@@ -203,17 +120,8 @@ class Model:
         digest = hashlib.sha256()
         for dense in self.dense:
             for parameter in dense.parameters():
-                values = read_values(parameter)
-                digest.update(struct.pack(f"<{len(values)}d", *values))
+                digest.update(tx.to_bytes(parameter))
         return digest.hexdigest()[:16]
-
-
-def cross_entropy_terms(probs: PyNDArray, one_hot: PyNDArray) -> List[float]:
-    """-log(probability of the true class) for each row. tarnex has no logarithm, so the
-    logarithms of the picked probabilities are taken in Python."""
-    picked = probs.mul(one_hot).matmul(full([one_hot.shape()[1], 1], 1.0))
-    tiny = sys.float_info.min  # a probability that underflowed to zero counts as the smallest
-    return [-math.log(max(p, tiny)) for p in read_values(picked.reshape([picked.shape()[0]]))]
 
 
 def train_epoch(model: Model, x: PyNDArray, one_hot: PyNDArray, batch_size: int,
@@ -223,25 +131,21 @@ def train_epoch(model: Model, x: PyNDArray, one_hot: PyNDArray, batch_size: int,
     rng.shuffle(order)
     for start in range(0, len(order), batch_size):
         batch = order[start:start + batch_size]
-        probs = row_softmax(model.forward(x.gather(0, batch)))
+        probs = tx.softmax(model.forward(x.gather(0, batch)), axis=1)
         # The gradient of the mean cross-entropy with respect to the logits: (p - y) / batch.
-        grad = subtract(probs, one_hot.gather(0, batch)).scale(1.0 / len(batch))
+        grad = tx.multiply(tx.subtract(probs, one_hot.gather(0, batch)), 1.0 / len(batch))
         model.backward(grad)
         model.step(learning_rate, momentum)
 
 
-def evaluate(model: Model, x: PyNDArray, one_hot: PyNDArray, labels: Sequence[int],
-             chunk: int = EVAL_CHUNK) -> Tuple[float, float]:
-    """(mean cross-entropy, share of rows whose largest logit is the true class), computed
-    over chunks of rows so that the per-row softmax stays cheap."""
-    losses: List[float] = []
-    correct = 0
-    for start in range(0, len(labels), chunk):
-        rows = list(range(start, min(start + chunk, len(labels))))
-        logits = model.forward(x.gather(0, rows))
-        losses += cross_entropy_terms(row_softmax(logits), one_hot.gather(0, rows))
-        correct += sum(p == labels[r] for p, r in zip(row_argmax(logits), rows))
-    return PyNDArray(losses, [len(losses)]).mean(), correct / len(labels)
+def evaluate(model: Model, x: PyNDArray, one_hot: PyNDArray,
+             labels: PyNDArray) -> Tuple[float, float]:
+    """(mean cross-entropy, share of rows whose largest logit is the true class)."""
+    logits = model.forward(x)
+    log_probs = tx.log_softmax(logits, axis=1)
+    loss = -tx.mean(tx.sum(tx.multiply(one_hot, log_probs), axis=1))
+    accuracy = tx.mean(tx.equal(tx.argmax(logits, axis=1), labels))
+    return loss, accuracy
 
 
 # ---------------------------------------------------------------------------------------------
@@ -267,12 +171,10 @@ def make_spirals(seed: int) -> Tuple[List[List[float]], List[int]]:
 
 
 def to_arrays(rows: Sequence[Sequence[float]],
-              labels: Sequence[int]) -> Tuple[PyNDArray, PyNDArray]:
-    """The feature matrix and the one-hot label matrix."""
-    x = PyNDArray([v for row in rows for v in row], [len(rows), len(rows[0])])
-    one_hot = PyNDArray([1.0 if c == y else 0.0 for y in labels for c in range(CLASSES)],
-                        [len(labels), CLASSES])
-    return x, one_hot
+              labels: Sequence[int]) -> Tuple[PyNDArray, PyNDArray, PyNDArray]:
+    """The feature matrix, the labels (as exact integer values) and their one-hot matrix."""
+    label_array = tx.asarray(labels)
+    return tx.asarray(rows), label_array, tx.one_hot(label_array, CLASSES)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -330,14 +232,13 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
 
     rows, labels = make_spirals(SEED)
     n_test = int(len(rows) * TEST_SHARE)
-    x_train, y_train = to_arrays(rows[n_test:], labels[n_test:])
-    x_test, y_test = to_arrays(rows[:n_test], labels[:n_test])
-    train_labels, test_labels = labels[n_test:], labels[:n_test]
+    x_train, train_labels, y_train = to_arrays(rows[n_test:], labels[n_test:])
+    x_test, test_labels, y_test = to_arrays(rows[:n_test], labels[:n_test])
     sizes = [FEATURES, *HIDDEN, CLASSES]
     rng = random.Random(SEED + 1)
     model = Model(sizes, rng)
     print(f"{CLASSES} spirals, {len(rows)} points with {FEATURES} features: "
-          f"{len(train_labels)} for training, {n_test} for testing")
+          f"{len(rows) - n_test} for training, {n_test} for testing")
     print(f"network {' -> '.join(map(str, sizes))}, ReLU, softmax cross-entropy; "
           f"SGD batch {BATCH}, momentum {MOMENTUM}, learning rate {LEARNING_RATE} "
           f"times {DECAY} per epoch")

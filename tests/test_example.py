@@ -55,7 +55,10 @@ def test_loss_falls_and_accuracy_beats_chance(three_epochs):
 def test_output_is_identical_for_one_and_two_threads(three_epochs):
     one, two = (ELAPSED.sub("<elapsed>", three_epochs[t]) for t in (1, 2))
     assert one == two
-    assert re.search(r"fingerprint .*: [0-9a-f]{16}$", one.rstrip())
+    # Every weight's bits after three epochs, as the same network written with tarnex's
+    # methods alone (rows assembled by masks, biases tiled by gather) gave them: each
+    # companion function repeats those operations in the same order, so not a bit moves.
+    assert one.rstrip().endswith(": 2d588cbe944dedf6")
 
 
 def test_fewer_epochs_print_the_same_first_epochs(three_epochs):
@@ -117,7 +120,7 @@ def test_network_trains_like_the_same_network_in_numpy(hidden):
     twin = load(os.path.join("benchmarks", "train_numpy.py"), "train_numpy_under_test")
     example = twin.example
     rows, labels = example.make_spirals(example.SEED)
-    x, one_hot = example.to_arrays(rows, labels)
+    x, label_array, one_hot = example.to_arrays(rows, labels)
     nx, n_one_hot = np.array(rows), np.eye(example.CLASSES)[labels]
     sizes = [example.FEATURES, *hidden, example.CLASSES]
     ours, theirs = (m(sizes, random.Random(5)) for m in (example.Model, twin.Model))
@@ -126,9 +129,9 @@ def test_network_trains_like_the_same_network_in_numpy(hidden):
         example.train_epoch(ours, x, one_hot, 30, rate, 0.9, ours_rng)
         twin.train_epoch(theirs, nx, n_one_hot, 30, rate, 0.9, theirs_rng)
     for mine, other in zip(ours.dense, theirs.dense):
-        weights, bias = (np.array(example.read_values(p)) for p in mine.parameters())
+        weights, bias = (example.tx.to_numpy(p).ravel() for p in mine.parameters())
         np.testing.assert_allclose(weights, other.weights.ravel(), rtol=1e-9, atol=1e-12)
         np.testing.assert_allclose(bias, other.bias.ravel(), rtol=1e-9, atol=1e-12)
-    loss, accuracy = example.evaluate(ours, x, one_hot, labels)
+    loss, accuracy = example.evaluate(ours, x, one_hot, label_array)
     twin_loss, twin_accuracy = twin.evaluate(theirs, nx, n_one_hot, np.array(labels))
     assert loss == pytest.approx(twin_loss, rel=1e-9) and accuracy == twin_accuracy

@@ -26,7 +26,7 @@ std::int64_t to_integer(PyObject* obj) {
 
 std::string float_text(double v) {
     py::Ref number(py::check(PyFloat_FromDouble(v)));
-    return py::to_utf8(number.get());
+    return py::to_utf8(number.get()).value_or("?");
 }
 
 // The row-major index of flat position `position` in `shape`, as "[i, j, ...]".

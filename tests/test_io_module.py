@@ -22,6 +22,9 @@ FUNCTIONS = {
     "less_equal": ("a", "b"), "equal": ("a", "b"), "not_equal": ("a", "b"), "isnan": ("a",),
     "logical_not": ("m",), "logical_and": ("m1", "m2"), "logical_or": ("m1", "m2"),
     "instruction_set": (), "build_info": (),
+    **{name: ("a", "axis", "keepdims") for name in ("sum", "mean", "max", "min", "argmax",
+                                                   "argmin", "logsumexp")},
+    "softmax": ("a", "axis"), "log_softmax": ("a", "axis"),
 }
 LEVELS = {"baseline", "avx2", "avx512"}
 

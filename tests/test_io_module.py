@@ -28,6 +28,9 @@ FUNCTIONS = {
        ("negative", "abs", "square", "sqrt", "exp", "log", "tanh")},
     "clip": ("a", "lo", "hi", "out"), "where": ("condition", "a", "b", "out"),
     "instruction_set": (), "build_info": (),
+    **{name: ("a", "axis", "keepdims") for name in ("sum", "mean", "max", "min", "argmax",
+                                                   "argmin", "logsumexp")},
+    "softmax": ("a", "axis"), "log_softmax": ("a", "axis"),
 }
 LEVELS = {"baseline", "avx2", "avx512"}
 

@@ -20,6 +20,8 @@ bit_exact=(
   tests/test_io_data.py
   tests/test_io_masks.py
   tests/test_io_module.py
+  tests/test_io_broadcast.py
+  tests/test_io_axis.py
 )
 for file in "${bit_exact[@]}"; do
   [ -f "$file" ] || { echo "run_levels.sh: $file does not exist" >&2; exit 2; }

@@ -22,6 +22,7 @@ bit_exact=(
   tests/test_io_module.py
   tests/test_io_broadcast.py
   tests/test_io_axis.py
+  tests/test_io_products_and_makers.py
 )
 for file in "${bit_exact[@]}"; do
   [ -f "$file" ] || { echo "run_levels.sh: $file does not exist" >&2; exit 2; }

@@ -4,6 +4,7 @@ with and without aliasing; and the errors."""
 
 import ctypes
 import ctypes.util
+import math
 import os
 import subprocess
 import sys
@@ -292,3 +293,76 @@ def test_numbers_alone_give_0d_arrays():
     m = tio.logical_or(False, True)
     assert type(m) is PyBoolArray and m.shape() == [] and tio.to_list(m) == [True]
     assert tio.to_list(tio.greater(2.0, A)) == [True, False, False, False, False, False]
+
+
+# --- the exponential, the logistic and softmax against the C library ----------------------
+
+def exp_inputs():
+    """About 10^5 inputs: uniform in value over [-746, 710], uniform over the bit patterns, and
+    where an exponential goes wrong first: zeros, infinities, NaN payloads, the overflow and
+    underflow thresholds with their neighbours, the grid k ln2 / 128 and its half-way points,
+    around +-512 and +-708, subnormal results, tiny inputs."""
+    rng = np.random.default_rng(20261210)
+    payloads = rng.integers(1, 1 << 52, 2000, dtype=np.uint64) | np.uint64(0x7FF0 << 48)
+    payloads |= rng.integers(0, 2, 2000, dtype=np.uint64) << np.uint64(63)
+    centres = np.array([709.782712893384, -708.3964185322641, -745.1332191019411, 512.0, -512.0,
+                        708.0, -708.0, 1024.0, -1024.0, 2.0**-54, -(2.0**-54)]).view(np.uint64)
+    near = (centres[:, None] + np.arange(-200, 201, dtype=np.int64).astype(np.uint64)).ravel()
+    step = math.log(2.0) / 128
+    k = rng.integers(-137800, 131200, 5000).astype(np.float64)
+    grid = np.concatenate([k * step, (k + 0.5) * step]).view(np.uint64)
+    grid = np.concatenate([grid - np.uint64(1), grid, grid + np.uint64(1)])
+    parts = [SPECIALS, payloads.view(np.float64), near.view(np.float64), grid.view(np.float64),
+             rng.uniform(-745.2, -708.3, 5000), rng.uniform(-524.0, -500.0, 3000),
+             rng.uniform(500.0, 524.0, 3000), rng.uniform(-746.0, 710.0, 40000),
+             rng.integers(0, 2**64, 30000, dtype=np.uint64).view(np.float64)]
+    x = np.concatenate(parts)
+    return x[rng.permutation(x.size)]
+
+
+def libm_exp(x):
+    return np.array([LIBM.exp(v) for v in x], dtype=np.float64)
+
+
+def test_exp_sigmoid_and_softmax_give_the_c_librarys_bits():
+    x = exp_inputs()
+    e = libm_exp(x)
+    same_bits(tio.to_numpy(tio.exp(to_tarnex(x))), e)
+    with np.errstate(all="ignore"):
+        same_bits(tio.to_numpy(to_tarnex(x).sigmoid()), 1.0 / (libm_exp(np.negative(x)) + 1.0))
+    # softmax over rows of the inputs whose exponentials stay finite, so that every last bit
+    # of every term shows in the sum; the sum runs left to right from -0.0.
+    finite = x[(x < 700.0) & (x > -800.0)]
+    rows = finite[:finite.size // 50 * 50].reshape(-1, 50)
+    ef = libm_exp(rows.ravel()).reshape(rows.shape)
+    want = ef / np.add.accumulate(ef, axis=1)[:, -1:]
+    for row, w in zip(rows[:400], want):
+        same_bits(tio.to_numpy(to_tarnex(row).softmax()), w)
+    # tio.softmax subtracts each row's maximum first.
+    d = rows - rows.max(axis=1, keepdims=True)
+    ed = libm_exp(d.ravel()).reshape(d.shape)
+    same_bits(tio.to_numpy(tio.softmax(to_tarnex(rows))), ed / np.add.accumulate(ed, axis=1)[:, -1:])
+
+
+def test_the_c_librarys_exp_forced_gives_the_same_bits(tmp_path):
+    """TARNEX_EXP=libm keeps the library's exp for the whole process; the results are the same."""
+    path, x = tmp_path / "x.bin", exp_inputs()
+    path.write_bytes(x.tobytes())
+    code = f"""
+import hashlib, tarnex_io as tio
+x = tio.from_bytes(open({str(path)!r}, "rb").read(), [{x.size}])
+parts = [tio.exp(x), x.sigmoid(), x.softmax(), tio.softmax(x)]
+print(tio.build_info()["exp"], hashlib.sha256(b"".join(tio.to_bytes(p) for p in parts)).hexdigest())
+"""
+    runs = {}
+    for forced in ("libm", None):
+        env = dict(os.environ)
+        env.pop("TARNEX_EXP", None)
+        if forced:
+            env["TARNEX_EXP"] = forced
+        out = subprocess.run([sys.executable, "-c", code], env=env, capture_output=True,
+                             text=True, timeout=120, check=True).stdout.split()
+        runs[forced] = out
+    assert runs["libm"][0] == "libm"
+    assert runs[None][0] == tio.build_info()["exp"] or "TARNEX_EXP" in os.environ
+    assert runs["libm"][1] == runs[None][1]

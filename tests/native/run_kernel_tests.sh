@@ -7,5 +7,6 @@ cd "$(dirname "$0")/../.."
 build="$(mktemp -d)"
 trap 'rm -rf "$build"' EXIT
 cmake --preset asan -B "$build" >/dev/null
-cmake --build "$build" --target matmul_kernels_test kernel_levels_test reduction_kernels_test
+cmake --build "$build" --target matmul_kernels_test kernel_levels_test reduction_kernels_test \
+  exp_kernels_test
 ctest --test-dir "$build" --output-on-failure

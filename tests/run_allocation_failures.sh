@@ -21,10 +21,12 @@ echo "== every allocation refused in turn, under the leak checker =="
 # libstdc++ is preloaded too: otherwise the sanitizer runtime cannot find the real
 # __cxa_throw when the extension throws its first C++ exception. Thread-local storage is not
 # scanned (use_tls=0): GCC 12's leak checker crashes reading the dynamic thread-local blocks
-# of the pool's threads. That can only add false reports, never hide a leak.
+# of the pool's threads. That can only add false reports, never hide a leak. Stacks are
+# unwound in full (fast_unwind_on_malloc=0): the frame-pointer unwinder stops inside the
+# interpreter, and the suppressions need the frames below it.
 LD_PRELOAD="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libstdc++.so.6)" \
 PYTHONMALLOC=malloc \
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:allocator_may_return_null=1 \
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:allocator_may_return_null=1:fast_unwind_on_malloc=0 \
 LSAN_OPTIONS="suppressions=$root/tests/lsan_interpreter.supp:print_suppressions=0:use_tls=0" \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 TARNEX_UNDER_SANITIZER=1 TARNEX_ALLOCATION_FAULTS_REQUIRED=1 PYTHONPATH="$build" \

@@ -11,11 +11,12 @@ struct Choice {
     TileKernel tiles;
     NarrowFn narrow;
     NarrowFn narrow_transposed_a;
+    RowFn row;
 };
 
-template <TileKernel (*tiles)(), NarrowFn narrow, NarrowFn narrow_transposed_a>
+template <TileKernel (*tiles)(), NarrowFn narrow, NarrowFn narrow_transposed_a, RowFn row>
 Choice level_choice() {
-    return {tiles(), narrow, narrow_transposed_a};
+    return {tiles(), narrow, narrow_transposed_a, row};
 }
 
 using ChoiceFn = Choice (*)();
@@ -28,11 +29,13 @@ void multiply_matrices(const double* a, const double* b, double* c, std::uint64_
     static const Choice choice =
         cpu::by_level<ChoiceFn>(
             level_choice<baseline::tile_kernel, baseline::multiply_narrow,
-                         baseline::multiply_narrow_transposed_a>,
+                         baseline::multiply_narrow_transposed_a, baseline::multiply_row>,
             level_choice<avx2::tile_kernel, avx2::multiply_narrow,
-                         avx2::multiply_narrow_transposed_a>,
+                         avx2::multiply_narrow_transposed_a, avx2::multiply_row>,
             level_choice<avx512::tile_kernel, avx512::multiply_narrow,
-                         avx512::multiply_narrow_transposed_a>)();
+                         avx512::multiply_narrow_transposed_a, avx512::multiply_row>)();
+    // One row of a (as stored or transposed, the same k values in a row) against b as stored.
+    if (m == 1 && n > narrow_max_cols && !transposes.b) return choice.row(a, b, c, k, n);
     if (n > narrow_max_cols) return multiply_blocked(a, b, c, m, k, n, choice.tiles, transposes);
     // A transposed b of at most four rows is a sliver next to a: turned around first.
     Buffer<double> b_rows;

@@ -101,6 +101,18 @@ inline const double* a_at(const double* a, std::uint64_t lda, std::uint64_t i,
     return a_transposed ? a + p * lda + i : a + i * lda + p;
 }
 
+// column[q][r] = a[r, q] for a whole block. Where the layer has it, the block is put together
+// from narrow loads, which leaves the shuffle unit fewer operations than turning whole rows
+// around (this loop streams a from memory and would otherwise wait on the shuffles).
+template <class L>
+inline void load_block(const double* a, std::uint64_t lda, typename L::Vec column[L::width]) {
+    if constexpr (requires { L::load_transposed_by_pieces(a, lda, column); }) {
+        L::load_transposed_by_pieces(a, lda, column);
+    } else {
+        L::load_transposed(a, lda, column);
+    }
+}
+
 // column[q][r] = a[r, q] for r < rows and q < steps, 0.0 elsewhere (rows, steps <= width).
 template <bool a_transposed>
 inline void columns(const double* a, std::uint64_t lda, std::uint64_t rows, std::uint64_t steps,
@@ -120,7 +132,7 @@ inline void columns(const double* a, std::uint64_t lda, std::uint64_t rows, std:
         }
         return;
     }
-    if (rows == w && steps == w) return Lanes::load_transposed(a, lda, column);
+    if (rows == w && steps == w) return load_block<Lanes>(a, lda, column);
     typename Lanes::Vec block[w];
 #pragma GCC unroll 8
     for (std::uint64_t r = 0; r < w; ++r) {
@@ -243,6 +255,70 @@ void narrow(const double* a, const double* b, double* c, std::uint64_t m, std::u
     }
 }
 
+// ---- Results of one row ----
+//
+// With a single row of a every value of b is used once, so b is read in place, in order:
+// a block of `row_depth` rows of b is swept from left to right in tiles of `row_vectors`
+// vectors, each tile's sums loaded from c, continued over the block's steps in increasing p
+// and stored again (c, one row, stays in the level-1 cache between blocks). Few rows at a
+// time are few streams, which the hardware prefetcher follows, and each tile's wide run of
+// each row reads whole cache lines.
+constexpr std::uint64_t row_depth = 4;
+constexpr int row_vectors = 8;
+
+// Sums of `valid` columns from c (valid < width for the last, partial vector; V is then 1).
+template <int V, bool partial>
+inline void row_tile(const double* a, const double* b, std::uint64_t ldb, double* c,
+                     std::uint64_t depth, bool resume, std::uint64_t valid) {
+    using Vec = typename Lanes::Vec;
+    constexpr std::uint64_t lanes = Lanes::width;
+    const auto load = [valid](const double* p) {
+        if constexpr (partial) {
+            return Lanes::load_prefix(p, valid);
+        } else {
+            return Lanes::load(p);
+        }
+    };
+    Vec acc[V];
+#pragma GCC unroll 8
+    for (int v = 0; v < V; ++v) acc[v] = resume ? load(c + v * lanes) : Lanes::zero();
+#pragma GCC unroll 4
+    for (std::uint64_t p = 0; p < depth; ++p) {
+        const auto av = Lanes::splat_at(a + p);
+#pragma GCC unroll 8
+        for (int v = 0; v < V; ++v) {
+            acc[v] = Lanes::add(acc[v], Lanes::mul(load(b + p * ldb + v * lanes), av));
+        }
+    }
+#pragma GCC unroll 8
+    for (int v = 0; v < V; ++v) {
+        if constexpr (partial) {
+            Lanes::store_prefix(c + v * lanes, valid, acc[v]);
+        } else {
+            Lanes::store(c + v * lanes, acc[v]);
+        }
+    }
+}
+
+void row(const double* a, const double* b, double* c, std::uint64_t k, std::uint64_t n) {
+    constexpr std::uint64_t lanes = Lanes::width;
+    constexpr std::uint64_t wide = row_vectors * lanes;
+    for (std::uint64_t p0 = 0; p0 < k; p0 += row_depth) {
+        const std::uint64_t depth = k - p0 < row_depth ? k - p0 : row_depth;
+        const double* const ap = a + p0;
+        const double* const bp = b + p0 * n;
+        const bool resume = p0 != 0;
+        std::uint64_t j = 0;
+        for (; j + wide <= n; j += wide) {
+            row_tile<row_vectors, false>(ap, bp + j, n, c + j, depth, resume, lanes);
+        }
+        for (; j + lanes <= n; j += lanes) {
+            row_tile<1, false>(ap, bp + j, n, c + j, depth, resume, lanes);
+        }
+        if (j < n) row_tile<1, true>(ap, bp + j, n, c + j, depth, resume, n - j);
+    }
+}
+
 }  // namespace
 
 TileKernel tile_kernel() {
@@ -257,4 +333,9 @@ void multiply_narrow(const double* a, const double* b, double* c, std::uint64_t 
 void multiply_narrow_transposed_a(const double* a, const double* b, double* c,
                                   std::uint64_t m, std::uint64_t k, std::uint64_t n) {
     narrow<true>(a, b, c, m, k, n);
+}
+
+void multiply_row(const double* a, const double* b, double* c, std::uint64_t k,
+                  std::uint64_t n) {
+    row(a, b, c, k, n);
 }

@@ -150,32 +150,6 @@ struct Lanes {
         for (int r = 0; r < 8; ++r) rows[r] = load(src + r * stride);
         transpose(rows, cols);
     }
-    // The same block assembled from 128-bit loads: rows 0, 2, 4, 6 (1, 3, 5, 7) of one pair
-    // of columns side by side, so that one unpack per column turns it around. Eight
-    // shuffles instead of 24, for 32 narrow loads instead of 8 wide ones: faster where the
-    // rows stream from memory and the shuffle unit is the bottleneck.
-    // (The 128-bit inserts are the float forms, which AVX-512F has, in their masked form with
-    // every lane selected; the bits are the same.)
-    template <int at>
-    TARNEX_LANES_AVX512 __m512 insert_piece(__m512 x, const double* p) {
-        return _mm512_mask_insertf32x4(x, 0xFFFF, x, _mm_castpd_ps(_mm_loadu_pd(p)), at);
-    }
-    TARNEX_LANES_AVX512 Vec pieces(const double* src, std::uint64_t stride) {
-        __m512 x = _mm512_castpd_ps(_mm512_maskz_loadu_pd(0x03, src));
-        x = insert_piece<1>(x, src + stride);
-        x = insert_piece<2>(x, src + 2 * stride);
-        return _mm512_castps_pd(insert_piece<3>(x, src + 3 * stride));
-    }
-    TARNEX_LANES_AVX512 void load_transposed_by_pieces(const double* src, std::uint64_t stride,
-                                                       Vec cols[8]) {
-#pragma GCC unroll 4
-        for (int q = 0; q < 8; q += 2) {
-            const Vec even = pieces(src + q, 2 * stride);
-            const Vec odd = pieces(src + stride + q, 2 * stride);
-            cols[q] = __builtin_shufflevector(even, odd, 0, 8, 2, 10, 4, 12, 6, 14);
-            cols[q + 1] = __builtin_shufflevector(even, odd, 1, 9, 3, 11, 5, 13, 7, 15);
-        }
-    }
 
     // c + a * b into c's register (AT&T order: b, a, c).
     TARNEX_LANES_AVX512 Vec fma(Vec a, Vec b, Vec c) {

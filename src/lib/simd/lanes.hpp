@@ -28,8 +28,6 @@
 //                                 multiply itself); b stays the first source
 //   transpose(rows, cols)         cols[q][r] = rows[r][q], width x width in registers
 //   load_transposed(src, stride, cols)   cols[q][r] = src[r * stride + q]
-//   load_transposed_by_pieces(src, stride, cols)   (AVX-512 only) the same from 128-bit
-//                                 loads, with fewer shuffles
 //   fma(a, b, c)                  a * b + c rounded once per lane. On AVX2 it is the FMA
 //                                 instruction, which AVX2 does not imply: call it only where
 //                                 cpu::has_fma() holds. On the baseline it is the C library's

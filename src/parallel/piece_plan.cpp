@@ -17,9 +17,10 @@ std::uint64_t choose_inline_cutoff(std::uint64_t threads, double handoff_ns,
     constexpr double safety = 4.0;
     const double share = 1.0 - 1.0 / static_cast<double>(threads);
     const double n = safety * handoff_ns / (element_ns * share);
+    const std::uint64_t least = threads == 2 ? least_two_thread_cutoff : inline_cutoff;
     // NaN (a zero element cost over a zero hand-off) and infinity both end at a bound.
-    if (!(n > static_cast<double>(inline_cutoff))) {
-        return std::isnan(n) ? largest_inline_cutoff : inline_cutoff;
+    if (!(n > static_cast<double>(least))) {
+        return std::isnan(n) ? largest_inline_cutoff : least;
     }
     if (n >= static_cast<double>(largest_inline_cutoff)) return largest_inline_cutoff;
     return static_cast<std::uint64_t>(std::ceil(n));

@@ -14,6 +14,16 @@ namespace tarnex::parallel {
 // never lower than this.
 inline constexpr std::uint64_t inline_cutoff = 32768;
 
+// The measured cutoff of a pool of two threads is never below this. Two threads can save at
+// most half a map, and on a machine of two CPUs that other processes share, one of the two
+// workers often waits for its CPU: measured on 2 CPUs at a load average of 7, a round trip
+// of an empty job took 8 µs at the median and 8 ms (one scheduler slice) at the 99th
+// percentile, and additions of 10^5, 3·10^5 and 10^6 elements took 10.7, 1.8 and 1.2 times
+// as long through the pool as on the caller. Below this size a map therefore stays on the
+// caller, which runs it as fast as a single-threaded loop whatever the load; above it the
+// pool's gain on an idle machine (about half the time) is worth the risk.
+inline constexpr std::uint64_t least_two_thread_cutoff = std::uint64_t{1} << 19;
+
 // The measured cutoff never exceeds this: a map this long takes milliseconds on one
 // thread, far more than any hand-off, so a disturbed measurement cannot keep large maps
 // off the pool.
@@ -28,7 +38,8 @@ inline constexpr std::uint64_t largest_inline_cutoff = std::uint64_t{1} << 20;
 // 4: below it a map runs on the caller at the speed of a single-threaded loop, so
 // erring high only gives up some speed-up near the cutoff, while erring low makes the
 // map slower than one thread. A single worker never pays off (the caller would only wait
-// for it), so its cutoff is the largest value.
+// for it), so its cutoff is the largest value; two workers' is at least
+// least_two_thread_cutoff.
 std::uint64_t choose_inline_cutoff(std::uint64_t threads, double handoff_ns,
                                    double element_ns) noexcept;
 

@@ -91,6 +91,20 @@ std::vector<NamedNarrow> runnable_narrow_kernels() {
     return out;
 }
 
+struct NamedRow {
+    const char* name;
+    tarnex::RowFn multiply;
+};
+
+std::vector<NamedRow> runnable_row_kernels() {
+    std::vector<NamedRow> out{{"baseline", tarnex::baseline::multiply_row}};
+    if (levels::runs(tarnex::cpu::Isa::avx2)) out.push_back({"avx2", tarnex::avx2::multiply_row});
+    if (levels::runs(tarnex::cpu::Isa::avx512)) {
+        out.push_back({"avx512", tarnex::avx512::multiply_row});
+    }
+    return out;
+}
+
 class EveryKernel : public testing::TestWithParam<std::tuple<int, int, int>> {};
 
 TEST_P(EveryKernel, SameBitsAsSequentialSums) {
@@ -105,6 +119,14 @@ TEST_P(EveryKernel, SameBitsAsSequentialSums) {
         EXPECT_EQ(0, std::memcmp(c.data(), expected.data(), c.size() * sizeof(double)))
             << named.name << " kernel, " << m << "x" << k << " times " << k << "x" << n;
     }
+    if (m == 1) {
+        for (const NamedRow& named : runnable_row_kernels()) {
+            std::vector<double> c(n, 12345.0);
+            named.multiply(a.data(), b.data(), c.data(), k, n);
+            EXPECT_EQ(0, std::memcmp(c.data(), expected.data(), c.size() * sizeof(double)))
+                << named.name << " row kernel, 1x" << k << " times " << k << "x" << n;
+        }
+    }
     if (static_cast<std::uint64_t>(n) > tarnex::narrow_max_cols) return;
     for (const NamedNarrow& named : runnable_narrow_kernels()) {
         std::vector<double> c(m * n, 12345.0);
@@ -116,7 +138,8 @@ TEST_P(EveryKernel, SameBitsAsSequentialSums) {
 
 // Heights and widths around every kernel's tile, with and without packing of b (one row
 // tile or several), depths of one and several blocks, and results of several column blocks;
-// for the narrow kernels, heights and depths around 2, 4 and 8 rows or steps per block.
+// for the narrow kernels, heights and depths around 2, 4 and 8 rows or steps per block; for
+// the one-row kernels, widths around a vector and a wide tile and depths around a block.
 INSTANTIATE_TEST_SUITE_P(Shapes, EveryKernel,
                          testing::Values(std::make_tuple(1, 1, 1), std::make_tuple(1, 5, 3),
                                          std::make_tuple(2, 3, 4), std::make_tuple(3, 5, 7),
@@ -131,6 +154,8 @@ INSTANTIATE_TEST_SUITE_P(Shapes, EveryKernel,
                                          std::make_tuple(5, 10, 4), std::make_tuple(6, 8, 1),
                                          std::make_tuple(12, 17, 3), std::make_tuple(7, 1, 4),
                                          std::make_tuple(11, 301, 1), std::make_tuple(33, 20, 4),
-                                         std::make_tuple(50, 9, 2)));
+                                         std::make_tuple(50, 9, 2), std::make_tuple(1, 3, 5),
+                                         std::make_tuple(1, 9, 70), std::make_tuple(1, 601, 137),
+                                         std::make_tuple(1, 4, 64)));
 
 }  // namespace

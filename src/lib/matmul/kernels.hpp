@@ -125,6 +125,23 @@ void multiply_narrow_transposed_a(const double* a, const double* b, double* c,
                                   std::uint64_t m, std::uint64_t k, std::uint64_t n);
 }
 
+// c (1 x n) = a (1 x k) times b (k x n, row-major) for a single row of a, b read in place,
+// on each level (a level may only run when the CPU has it).
+using RowFn = void (*)(const double* a, const double* b, double* c, std::uint64_t k,
+                       std::uint64_t n);
+namespace baseline {
+void multiply_row(const double* a, const double* b, double* c, std::uint64_t k,
+                  std::uint64_t n);
+}
+namespace avx2 {
+void multiply_row(const double* a, const double* b, double* c, std::uint64_t k,
+                  std::uint64_t n);
+}
+namespace avx512 {
+void multiply_row(const double* a, const double* b, double* c, std::uint64_t k,
+                  std::uint64_t n);
+}
+
 // The same with the fastest kernel this CPU has for the shape (chosen once per process),
 // the operands stored as `transposes` says (see multiply_blocked).
 void multiply_matrices(const double* a, const double* b, double* c, std::uint64_t m,

@@ -185,12 +185,21 @@ void row_groups(const double* a, const double* b, double* c, std::uint64_t k,
     for (int g = 0; g < G; ++g) {
         for (int j = 0; j < N; ++j) acc[g][j] = Lanes::zero();
     }
-    for (std::uint64_t p0 = 0; p0 < k; p0 += lanes) {
-        const std::uint64_t steps = k - p0 < lanes ? k - p0 : lanes;
+    // Whole blocks first, in a loop of their own: with the block's size a constant, each
+    // group's turned-around block goes straight into its products.
+    std::uint64_t p0 = 0;
+    for (; p0 + lanes <= k; p0 += lanes) {
 #pragma GCC unroll 8
         for (int g = 0; g < G; ++g) {
             block_steps<N, a_transposed>(acc[g], a_at<a_transposed>(a, lda, g * lanes, 0), b,
-                                         lda, lanes, p0, steps);
+                                         lda, lanes, p0, lanes);
+        }
+    }
+    if (p0 < k) {
+#pragma GCC unroll 8
+        for (int g = 0; g < G; ++g) {
+            block_steps<N, a_transposed>(acc[g], a_at<a_transposed>(a, lda, g * lanes, 0), b,
+                                         lda, lanes, p0, k - p0);
         }
     }
 #pragma GCC unroll 8
@@ -243,6 +252,73 @@ void narrow(const double* a, const double* b, double* c, std::uint64_t m, std::u
     }
 }
 
+// ---- Results of one row ----
+//
+// With a single row of a every value of b is used once, so b is read in place, in order:
+// a block of `row_depth` rows of b is swept from left to right in tiles of `row_vectors`
+// vectors, each tile's sums loaded from c, continued over the block's steps in increasing p
+// and stored again (c, one row, stays in the level-1 cache between blocks). Few rows at a
+// time are few streams, which the hardware prefetcher follows, and each tile's wide run of
+// each row reads whole cache lines.
+// Measured on AVX-512 (1 x 1000 times 1000 x 1000, b from the level-3 cache): 4 vectors 6
+// rows deep streamed b at about 70 GB/s, 8 vectors 4 deep at 45 and the tile kernels' 32
+// deep at 38.
+constexpr std::uint64_t row_depth = 6;
+constexpr int row_vectors = 4;
+
+// Sums of `valid` columns from c (valid < width for the last, partial vector; V is then 1).
+template <int V, bool partial>
+inline void row_tile(const double* a, const double* b, std::uint64_t ldb, double* c,
+                     std::uint64_t depth, bool resume, std::uint64_t valid) {
+    using Vec = typename Lanes::Vec;
+    constexpr std::uint64_t lanes = Lanes::width;
+    const auto load = [valid](const double* p) {
+        if constexpr (partial) {
+            return Lanes::load_prefix(p, valid);
+        } else {
+            return Lanes::load(p);
+        }
+    };
+    Vec acc[V];
+#pragma GCC unroll 8
+    for (int v = 0; v < V; ++v) acc[v] = resume ? load(c + v * lanes) : Lanes::zero();
+#pragma GCC unroll 4
+    for (std::uint64_t p = 0; p < depth; ++p) {
+        const auto av = Lanes::splat_at(a + p);
+#pragma GCC unroll 8
+        for (int v = 0; v < V; ++v) {
+            acc[v] = Lanes::add(acc[v], Lanes::mul(load(b + p * ldb + v * lanes), av));
+        }
+    }
+#pragma GCC unroll 8
+    for (int v = 0; v < V; ++v) {
+        if constexpr (partial) {
+            Lanes::store_prefix(c + v * lanes, valid, acc[v]);
+        } else {
+            Lanes::store(c + v * lanes, acc[v]);
+        }
+    }
+}
+
+void row(const double* a, const double* b, double* c, std::uint64_t k, std::uint64_t n) {
+    constexpr std::uint64_t lanes = Lanes::width;
+    constexpr std::uint64_t wide = row_vectors * lanes;
+    for (std::uint64_t p0 = 0; p0 < k; p0 += row_depth) {
+        const std::uint64_t depth = k - p0 < row_depth ? k - p0 : row_depth;
+        const double* const ap = a + p0;
+        const double* const bp = b + p0 * n;
+        const bool resume = p0 != 0;
+        std::uint64_t j = 0;
+        for (; j + wide <= n; j += wide) {
+            row_tile<row_vectors, false>(ap, bp + j, n, c + j, depth, resume, lanes);
+        }
+        for (; j + lanes <= n; j += lanes) {
+            row_tile<1, false>(ap, bp + j, n, c + j, depth, resume, lanes);
+        }
+        if (j < n) row_tile<1, true>(ap, bp + j, n, c + j, depth, resume, n - j);
+    }
+}
+
 }  // namespace
 
 TileKernel tile_kernel() {
@@ -257,4 +333,9 @@ void multiply_narrow(const double* a, const double* b, double* c, std::uint64_t 
 void multiply_narrow_transposed_a(const double* a, const double* b, double* c,
                                   std::uint64_t m, std::uint64_t k, std::uint64_t n) {
     narrow<true>(a, b, c, m, k, n);
+}
+
+void multiply_row(const double* a, const double* b, double* c, std::uint64_t k,
+                  std::uint64_t n) {
+    row(a, b, c, k, n);
 }

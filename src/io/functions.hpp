@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstddef>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "io/link.hpp"
@@ -29,6 +31,41 @@ PyMethodDef function(const char* name, const char* doc) {
     return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(
                       &py::tuple_entry<body>)),
             METH_VARARGS | METH_KEYWORDS, doc};
+}
+
+// What a function computes from its call; its entry runs it under py::guarded, so that a
+// C++ exception becomes the Python error it stands for.
+using Body = PyObject* (*)(const py::CallArgs& call);
+
+template <Body body>
+PyObject* guarded_entry(PyObject*, const py::CallArgs& call) {
+    return py::guarded([&] { return body(call); });
+}
+
+// The docstring of the function `name`: its text signature, "--", then the description
+// (null for a name it does not know).
+const char* doc_of(const char* name);
+
+// Appends the function `name`, computed by `body`, with its docstring.
+template <Body body>
+void add_function(FunctionList& table, const char* name) {
+    table.push_back(function<&guarded_entry<body>>(name, doc_of(name)));
+}
+
+// A family of functions that differ in one operation is one body template over the
+// operation, its names a table indexed by it: calls add.template operator()<Op(i)>() for
+// each operation i of the n, in order.
+template <class Op, std::size_t n, class Add>
+void for_each_op(Add&& add) {
+    [&]<std::size_t... i>(std::index_sequence<i...>) {
+        (add.template operator()<static_cast<Op>(i)>(), ...);
+    }(std::make_index_sequence<n>());
+}
+
+// The name of operation `op` in its family's table.
+template <std::size_t n, class Op>
+constexpr const char* name_of(const char* const (&names)[n], Op op) {
+    return names[static_cast<std::size_t>(op)];
 }
 
 // Matches the call's arguments to the parameters `names` (positional or by keyword) with

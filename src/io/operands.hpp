@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "io/functions.hpp"
 #include "lib/broadcast/broadcast.hpp"
@@ -83,18 +85,6 @@ private:
 [[noreturn]] void broadcast_error(const char* name, const Shape& shape, const char* against,
                                   const Shape& against_shape);
 
-// The shape the operands broadcast to; ValueError naming the first operand that does not
-// fit, with its shape and that of the operand it conflicts with.
-template <std::size_t N>
-Shape broadcast_result(const Shape* const (&shapes)[N], const char* const (&names)[N]) {
-    Shape result;
-    if (const auto conflict = broadcast_shapes(shapes, N, result)) {
-        broadcast_error(names[conflict->operand], *shapes[conflict->operand],
-                        names[conflict->against], *shapes[conflict->against]);
-    }
-    return result;
-}
-
 // Where a result goes: out's elements (ValueError naming 'out' unless its shape is exactly
 // the result's), or a new buffer of the result's shape (MemoryError when it cannot be had).
 template <class E>
@@ -117,6 +107,35 @@ private:
     Buffer<E> buffer_;
     E* data_ = nullptr;
 };
+
+// The body every broadcasting function shares, over operands of element types Es... and a
+// result of element type R: matches (operand..., out) as `params` names them, takes each
+// operand in order (`complaints` says how a wrong type of each is reported), borrows out,
+// broadcasts the shapes (ValueError naming the first operand that does not fit, with its
+// shape and that of the operand it conflicts with) and has the result computed by
+// kernel(operand views..., result). A single operand's shape is the result's.
+template <class R, class... Es, class Kernel>
+PyObject* broadcast_call(const char* function, const char* const (&params)[sizeof...(Es) + 1],
+                         const Complaint (&complaints)[sizeof...(Es)], const py::CallArgs& call,
+                         Kernel&& kernel) {
+    constexpr std::size_t n = sizeof...(Es);
+    const auto slots = match_with_out(function, params, call);
+    OutArg<R> out(slots[n]);
+    return [&]<std::size_t... k>(std::index_sequence<k...>) {
+        std::tuple<std::optional<OperandArg<Es>>...> operands;
+        (std::get<k>(operands).emplace(params[k], slots[k], out.object(), complaints[k]), ...);
+        out.borrow();
+        const Shape* shapes[] = {&std::get<k>(operands)->shape()...};
+        Shape shape;
+        if (const auto conflict = broadcast_shapes(shapes, n, shape)) {
+            broadcast_error(params[conflict->operand], *shapes[conflict->operand],
+                            params[conflict->against], *shapes[conflict->against]);
+        }
+        ResultArray<R> result(std::move(shape), out);
+        kernel(std::get<k>(operands)->view()..., result);
+        return result.finish();
+    }(std::make_index_sequence<n>());
+}
 
 extern template class OutArg<double>;
 extern template class OutArg<Bool>;

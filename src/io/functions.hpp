@@ -100,6 +100,19 @@ PyObject* with_either_array(const char* name, PyObject* obj, Body&& body) {
     return body(held);
 }
 
+// The call f(a) of a function of one array of either class: of(a's array).
+template <class Of>
+PyObject* of_either_array(const char* function, const py::CallArgs& call, Of&& of) {
+    static const char* const params[] = {"a"};
+    auto [a] = match(function, params, call);
+    return with_either_array("a", a, [&](const auto& held) { return of(held.array()); });
+}
+
+// `obj` borrowed shared as a PyNDArray; anything else is the TypeError "argument '<name>': ...".
+inline Held<double> held_floats(const char* name, PyObject* obj) {
+    return py::argument(name, [&] { return Held<double>(obj); });
+}
+
 // ValueError "argument '<name>': <message>".
 [[noreturn]] void value_error(const char* name, const std::string& message);
 

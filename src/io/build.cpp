@@ -125,9 +125,7 @@ PyObject* asarray(const py::CallArgs& call) {
 void add_build_functions(FunctionList& table) {
     for_each_op<Fill, std::size(fill_names)>(
         [&]<Fill fill> { add_function<filled_array<fill>>(table, name_of(fill_names, fill)); });
-    add_function<arange_function>(table, "arange");
-    add_function<eye_function>(table, "eye");
-    add_function<asarray>(table, "asarray");
+    add_functions<arange_function, eye_function, asarray>(table, {"arange", "eye", "asarray"});
 }
 
 }  // namespace tarnex::io

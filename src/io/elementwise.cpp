@@ -58,8 +58,7 @@ void add_elementwise_functions(FunctionList& table) {
         [&]<BinaryOp op> { add_function<binary<op>>(table, name_of(binary_names, op)); });
     for_each_op<UnaryFunction, std::size(unary_names)>(
         [&]<UnaryFunction f> { add_function<unary<f>>(table, name_of(unary_names, f)); });
-    add_function<clip>(table, "clip");
-    add_function<where>(table, "where");
+    add_functions<clip, where>(table, {"clip", "where"});
 }
 
 }  // namespace tarnex::io

@@ -52,6 +52,13 @@ void add_function(FunctionList& table, const char* name) {
     table.push_back(function<&guarded_entry<body>>(name, doc_of(name)));
 }
 
+// Appends the functions `names`, computed by `bodies` in the same order.
+template <Body... bodies>
+void add_functions(FunctionList& table, const char* const (&names)[sizeof...(bodies)]) {
+    std::size_t i = 0;
+    (add_function<bodies>(table, names[i++]), ...);
+}
+
 // A family of functions that differ in one operation is one body template over the
 // operation, its names a table indexed by it: calls add.template operator()<Op(i)>() for
 // each operation i of the n, in order.

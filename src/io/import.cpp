@@ -100,8 +100,8 @@ PyObject* array_from_bytes(const py::CallArgs& call) {
 }  // namespace
 
 void add_import_functions(FunctionList& table) {
-    add_function<array_from_bytes<double>>(table, "from_bytes");
-    add_function<array_from_bytes<Bool>>(table, "bools_from_bytes");
+    add_functions<array_from_bytes<double>, array_from_bytes<Bool>>(
+        table, {"from_bytes", "bools_from_bytes"});
 }
 
 }  // namespace tarnex::io

@@ -130,20 +130,16 @@ PyObject* stacked(const HeldArrays<E>& arrays, PyObject* axis_arg) {
     return wrap(stack(arrays.data(), arrays.size(), axis));
 }
 
-PyObject* concatenate_function(const py::CallArgs& call) {
+// concatenate(arrays, axis=0) and stack(arrays, axis=0).
+template <bool stacking>
+PyObject* join_function(const py::CallArgs& call) {
+    constexpr const char* function = stacking ? "stack" : "concatenate";
     static const char* const params[] = {"arrays", "axis"};
-    auto [arrays_arg, axis_arg] = match("concatenate", params, call, 1);
-    const py::Ref items = array_items("arrays", arrays_arg, "concatenate");
-    return with_arrays("arrays", items.get(),
-                       [&](const auto& held) { return concatenated(held, axis_arg); });
-}
-
-PyObject* stack_function(const py::CallArgs& call) {
-    static const char* const params[] = {"arrays", "axis"};
-    auto [arrays_arg, axis_arg] = match("stack", params, call, 1);
-    const py::Ref items = array_items("arrays", arrays_arg, "stack");
-    return with_arrays("arrays", items.get(),
-                       [&](const auto& held) { return stacked(held, axis_arg); });
+    auto [arrays_arg, axis_arg] = match(function, params, call, 1);
+    const py::Ref items = array_items("arrays", arrays_arg, function);
+    return with_arrays("arrays", items.get(), [&](const auto& held) {
+        return stacking ? stacked(held, axis_arg) : concatenated(held, axis_arg);
+    });
 }
 
 // The shape a reshape gives: the one unknown extent is the count divided by the others.
@@ -185,9 +181,8 @@ PyObject* reshape_function(const py::CallArgs& call) {
 }  // namespace
 
 void add_join_functions(FunctionList& table) {
-    add_function<concatenate_function>(table, "concatenate");
-    add_function<stack_function>(table, "stack");
-    add_function<reshape_function>(table, "reshape");
+    add_functions<join_function<false>, join_function<true>, reshape_function>(
+        table, {"concatenate", "stack", "reshape"});
 }
 
 }  // namespace tarnex::io

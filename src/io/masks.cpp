@@ -34,21 +34,20 @@ PyObject* logic(const py::CallArgs& call) {
         });
 }
 
-PyObject* isnan(const py::CallArgs& call) {
-    static const char* const params[] = {"a", "out"};
-    return broadcast_call<Bool, double>(
-        "isnan", params, {Complaint::array_class}, call,
-        [](Operand<double> a, ResultArray<Bool>& result) {
-            map_isnan(a.data, result.data(), result.size());
-        });
-}
-
-PyObject* logical_not(const py::CallArgs& call) {
-    static const char* const params[] = {"m", "out"};
-    return broadcast_call<Bool, Bool>(
-        "logical_not", params, {Complaint::array_class}, call,
-        [](Operand<Bool> m, ResultArray<Bool>& result) {
-            map_logical_not(m.data, result.data(), result.size());
+// The masks of one operand: isnan(a) of a PyNDArray or number, logical_not(m) of a
+// PyBoolArray or bool.
+template <class E>
+PyObject* mask_of_one(const py::CallArgs& call) {
+    constexpr bool floats = std::is_same_v<E, double>;
+    static const char* const params[] = {floats ? "a" : "m", "out"};
+    return broadcast_call<Bool, E>(
+        floats ? "isnan" : "logical_not", params, {Complaint::array_class}, call,
+        [](Operand<E> x, ResultArray<Bool>& result) {
+            if constexpr (floats) {
+                map_isnan(x.data, result.data(), result.size());
+            } else {
+                map_logical_not(x.data, result.data(), result.size());
+            }
         });
 }
 
@@ -58,8 +57,7 @@ void add_mask_functions(FunctionList& table) {
     for_each_op<Comparison, std::size(comparison_names)>([&]<Comparison op> {
         add_function<comparison<op>>(table, name_of(comparison_names, op));
     });
-    add_function<isnan>(table, "isnan");
-    add_function<logical_not>(table, "logical_not");
+    add_functions<mask_of_one<double>, mask_of_one<Bool>>(table, {"isnan", "logical_not"});
     for_each_op<LogicOp, std::size(logic_names)>(
         [&]<LogicOp op> { add_function<logic<op>>(table, name_of(logic_names, op)); });
 }

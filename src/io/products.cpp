@@ -254,9 +254,7 @@ PyObject* add_at(const py::CallArgs& call) {
 }  // namespace
 
 void add_product_functions(FunctionList& table) {
-    add_function<matmul>(table, "matmul");
-    add_function<one_hot>(table, "one_hot");
-    add_function<add_at>(table, "add_at");
+    add_functions<matmul, one_hot, add_at>(table, {"matmul", "one_hot", "add_at"});
 }
 
 }  // namespace tarnex::io

@@ -32,19 +32,19 @@ void require_elements(const FloatArray& a, const Axis& axis, const char* message
 double total(const FloatArray& a) { return tarnex::sum(a); }
 double total(const BoolArray& a) { return count_true(a); }
 
-PyObject* sum(const py::CallArgs& call) {
-    return along_axis<true>("sum", params, false, call,
+// sum and mean (`average`), of either array class: a mean is the sum divided once by the
+// number of elements summed.
+template <bool average>
+PyObject* sum_or_mean(const py::CallArgs& call) {
+    return along_axis<true>(average ? "mean" : "sum", params, false, call,
                             [](const auto& a, const Axis& axis, bool keepdims) {
-        if (!axis.all) return wrap(sum_along(a, axis.index, keepdims));
-        return whole_result(total(a), a.shape(), keepdims);
-    });
-}
-
-PyObject* mean(const py::CallArgs& call) {
-    return along_axis<true>("mean", params, false, call,
-                            [](const auto& a, const Axis& axis, bool keepdims) {
-        if (!axis.all) return wrap(mean_along(a, axis.index, keepdims));
-        return whole_result(total(a) / static_cast<double>(a.size()), a.shape(), keepdims);
+        if (!axis.all) {
+            return wrap(average ? mean_along(a, axis.index, keepdims)
+                                : sum_along(a, axis.index, keepdims));
+        }
+        const double sum = total(a);
+        return whole_result(average ? sum / static_cast<double>(a.size()) : sum, a.shape(),
+                            keepdims);
     });
 }
 
@@ -82,12 +82,9 @@ PyObject* position(const py::CallArgs& call) {
 }  // namespace
 
 void add_reduction_functions(FunctionList& table) {
-    add_function<sum>(table, "sum");
-    add_function<mean>(table, "mean");
-    add_function<extreme<true>>(table, "max");
-    add_function<extreme<false>>(table, "min");
-    add_function<position<true>>(table, "argmax");
-    add_function<position<false>>(table, "argmin");
+    add_functions<sum_or_mean<false>, sum_or_mean<true>, extreme<true>, extreme<false>,
+                  position<true>, position<false>>(
+        table, {"sum", "mean", "max", "min", "argmax", "argmin"});
 }
 
 }  // namespace tarnex::io

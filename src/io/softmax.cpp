@@ -31,9 +31,8 @@ PyObject* logsumexp(const py::CallArgs& call) {
 }  // namespace
 
 void add_softmax_functions(FunctionList& table) {
-    add_function<softmax_family<false>>(table, "softmax");
-    add_function<softmax_family<true>>(table, "log_softmax");
-    add_function<logsumexp>(table, "logsumexp");
+    add_functions<softmax_family<false>, softmax_family<true>, logsumexp>(
+        table, {"softmax", "log_softmax", "logsumexp"});
 }
 
 }  // namespace tarnex::io

@@ -45,8 +45,7 @@ PyObject* text_function(const py::CallArgs& call) {
 }  // namespace
 
 void add_text_functions(FunctionList& table) {
-    add_function<text_function<false>>(table, "array_str");
-    add_function<text_function<true>>(table, "array_repr");
+    add_functions<text_function<false>, text_function<true>>(table, {"array_str", "array_repr"});
 }
 
 }  // namespace tarnex::io

@@ -235,20 +235,21 @@ def same_shape(a, b):
     return a.shape == b.shape
 
 
-def op_add(self, other):
-    if not same_shape(self, other):
-        raise CoreFailure(f"shape mismatch for addition: {show_shape(self.shape)} vs "
-                          f"{show_shape(other.shape)}")
-    out = [first_nan(operator.add, x, y) for x, y in zip(self.data, other.data)]
-    return Result(RefNDArray(out, self.shape))
+def same_shape_elementwise(op, what):
+    """The element-wise op of two arrays of one shape; `what` names it in the mismatch."""
+
+    def method(self, other):
+        if not same_shape(self, other):
+            raise CoreFailure(f"shape mismatch for {what}: {show_shape(self.shape)} vs "
+                              f"{show_shape(other.shape)}")
+        out = [first_nan(op, x, y) for x, y in zip(self.data, other.data)]
+        return Result(RefNDArray(out, self.shape))
+
+    return method
 
 
-def op_mul(self, other):
-    if not same_shape(self, other):
-        raise CoreFailure(f"shape mismatch for multiplication: {show_shape(self.shape)} vs "
-                          f"{show_shape(other.shape)}")
-    out = [first_nan(operator.mul, x, y) for x, y in zip(self.data, other.data)]
-    return Result(RefNDArray(out, self.shape))
+op_add = same_shape_elementwise(operator.add, "addition")
+op_mul = same_shape_elementwise(operator.mul, "multiplication")
 
 
 def op_scale(self, scalar):

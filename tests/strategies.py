@@ -91,30 +91,28 @@ def mask_data(shape):
 # arrays) so that it can pick arrays of a fitting shape.
 
 
-class Index:
-    """An object with only an index conversion."""
+class Holding:
+    """An object holding one value, with no conversion of its own."""
 
     def __init__(self, value):
         self.value = value
+
+    def __repr__(self):
+        return f"{type(self).__name__}({self.value!r})"
+
+
+class Index(Holding):
+    """An object with only an index conversion."""
 
     def __index__(self):
         return self.value
 
-    def __repr__(self):
-        return f"Index({self.value})"
 
-
-class Floaty:
+class Floaty(Holding):
     """An object with only a float conversion."""
-
-    def __init__(self, value):
-        self.value = value
 
     def __float__(self):
         return self.value
-
-    def __repr__(self):
-        return f"Floaty({self.value!r})"
 
 
 class NotASequence:

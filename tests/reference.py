@@ -373,22 +373,23 @@ def op_transpose(self):
     return copy_of(self, [self.shape[1], self.shape[0]], [strides[1], strides[0]], 0)
 
 
-def op_slice_row(self, row):
-    two_d(self, "slice_row")
-    if row >= self.shape[0]:
-        raise CoreFailure(f"index out of bounds for dimension 0: index {row}, shape "
-                          f"{self.shape[0]}")
+def slice_line(self, axis, index, name):
+    """Line `index` of a 2-D array along `axis` (a row for 0, a column for 1)."""
+    two_d(self, name)
+    if index >= self.shape[axis]:
+        raise CoreFailure(f"index out of bounds for dimension {axis}: index {index}, shape "
+                          f"{self.shape[axis]}")
     strides = strides_of(self.shape)
-    return copy_of(self, [self.shape[1]], [strides[1]], row * strides[0])
+    across = 1 - axis
+    return copy_of(self, [self.shape[across]], [strides[across]], index * strides[axis])
+
+
+def op_slice_row(self, row):
+    return slice_line(self, 0, row, "slice_row")
 
 
 def op_slice_col(self, col):
-    two_d(self, "slice_col")
-    if col >= self.shape[1]:
-        raise CoreFailure(f"index out of bounds for dimension 1: index {col}, shape "
-                          f"{self.shape[1]}")
-    strides = strides_of(self.shape)
-    return copy_of(self, [self.shape[0]], [strides[0]], col * strides[1])
+    return slice_line(self, 1, col, "slice_col")
 
 
 def check_range(self, axis, start, end):

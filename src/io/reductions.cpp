@@ -48,43 +48,41 @@ PyObject* sum_or_mean(const py::CallArgs& call) {
     });
 }
 
-// max and min.
-template <bool largest>
-PyObject* extreme(const py::CallArgs& call) {
-    return along_axis<false>(largest ? "max" : "min", params, false, call,
-                             [](const FloatArray& a, const Axis& axis, bool keepdims) {
-        require_elements(a, axis,
-                         largest ? "zero-size array to reduction operation maximum which has no "
-                                   "identity"
-                                 : "zero-size array to reduction operation minimum which has no "
-                                   "identity");
-        if (axis.all) return whole_result(largest ? max_all(a) : min_all(a), a.shape(), keepdims);
-        return wrap(largest ? max_along(a, axis.index, keepdims) : min_along(a, axis.index, keepdims));
-    });
-}
+// max, min, argmax and argmin: reductions without identity, so an empty axis is the
+// ValueError of its message before anything is computed.
+enum class Pick { max, min, argmax, argmin };
+constexpr const char* pick_names[] = {"max", "min", "argmax", "argmin"};
+constexpr const char* empty_messages[] = {
+    "zero-size array to reduction operation maximum which has no identity",
+    "zero-size array to reduction operation minimum which has no identity",
+    "attempt to get argmax of an empty sequence", "attempt to get argmin of an empty sequence"};
 
-// argmax and argmin.
-template <bool largest>
-PyObject* position(const py::CallArgs& call) {
-    return along_axis<false>(largest ? "argmax" : "argmin", params, false, call,
+template <Pick pick>
+PyObject* picked(const py::CallArgs& call) {
+    constexpr bool largest = pick == Pick::max || pick == Pick::argmax;
+    return along_axis<false>(name_of(pick_names, pick), params, false, call,
                              [](const FloatArray& a, const Axis& axis, bool keepdims) {
-        require_elements(a, axis,
-                         largest ? "attempt to get argmax of an empty sequence"
-                                 : "attempt to get argmin of an empty sequence");
-        if (axis.all) {
-            return position_result(largest ? argmax_all(a) : argmin_all(a), a.shape(), keepdims);
+        require_elements(a, axis, name_of(empty_messages, pick));
+        if constexpr (pick == Pick::argmax || pick == Pick::argmin) {
+            if (axis.all) {
+                return position_result(largest ? argmax_all(a) : argmin_all(a), a.shape(),
+                                       keepdims);
+            }
+            return wrap(largest ? argmax_along(a, axis.index, keepdims)
+                                : argmin_along(a, axis.index, keepdims));
+        } else {
+            if (axis.all) return whole_result(largest ? max_all(a) : min_all(a), a.shape(), keepdims);
+            return wrap(largest ? max_along(a, axis.index, keepdims) : min_along(a, axis.index, keepdims));
         }
-        return wrap(largest ? argmax_along(a, axis.index, keepdims)
-                            : argmin_along(a, axis.index, keepdims));
     });
 }
 
 }  // namespace
 
 void add_reduction_functions(FunctionList& table) {
-    add_functions<sum_or_mean<false>, sum_or_mean<true>, extreme<true>, extreme<false>,
-                  position<true>, position<false>>(
-        table, {"sum", "mean", "max", "min", "argmax", "argmin"});
+    add_functions<sum_or_mean<false>, sum_or_mean<true>>(table, {"sum", "mean"});
+    for_each_op<Pick, std::size(pick_names)>(
+        [&]<Pick pick> { add_function<picked<pick>>(table, name_of(pick_names, pick)); });
 }
 
 }  // namespace tarnex::io

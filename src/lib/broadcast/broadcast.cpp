@@ -26,7 +26,7 @@ constexpr Comparison swapped(Comparison op) noexcept {
 // Walks `result` row by row, pooled, with the row kernel among `variants` for the operands
 // the walk steps through one by one: kernel(each operand's row..., out's row, length).
 template <class Row, std::size_t V, class... Es>
-void walk_rows(const Row (&variants)[V], const Shape& result, double* out,
+__attribute__((always_inline)) inline void walk_rows(const Row (&variants)[V], const Shape& result, double* out,
                Operand<Es>... operands) {
     constexpr std::size_t n = sizeof...(Es);
     const Shape* shapes[n] = {operands.shape...};

@@ -29,15 +29,24 @@ double cpu_seconds() {
 
 double seconds_since(double start) { return cpu_seconds() - start; }
 
-double clock_hz() {
+// The shortest of kRuns runs of `run`, in seconds.
+template <class Run>
+double best_seconds(Run&& run) {
     double best = 1e30;
-    const long blocks = 200000;
     for (int r = 0; r < kRuns; ++r) {
-        long x = 0;
         const double start = cpu_seconds();
-        for (long i = 0; i < blocks; ++i) asm volatile(".rept 100\n add $1, %0\n .endr" : "+r"(x));
+        run();
         best = std::min(best, seconds_since(start));
     }
+    return best;
+}
+
+double clock_hz() {
+    const long blocks = 200000;
+    const double best = best_seconds([&] {
+        long x = 0;
+        for (long i = 0; i < blocks; ++i) asm volatile(".rept 100\n add $1, %0\n .endr" : "+r"(x));
+    });
     return blocks * 100.0 / best;
 }
 
@@ -47,11 +56,9 @@ double clock_hz() {
     reg add_dst "\n"
 
 __attribute__((target("avx512f"))) double pair_flops_avx512() {
-    double best = 1e30;
     const long iterations = 2000000;
-    for (int r = 0; r < kRuns; ++r) {
+    const double best = best_seconds([&] {
         long n = iterations;
-        const double start = cpu_seconds();
         asm volatile(
             "vxorpd %%zmm0, %%zmm0, %%zmm0\n"
             "1:\n" PAIRS("zmm", "1", "13") PAIRS("zmm", "2", "14") PAIRS("zmm", "3", "15")
@@ -64,17 +71,14 @@ __attribute__((target("avx512f"))) double pair_flops_avx512() {
             : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9",
               "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15", "xmm16", "xmm17", "xmm18",
               "xmm19", "xmm20", "xmm21", "xmm22", "xmm23", "xmm24");
-        best = std::min(best, seconds_since(start));
-    }
+    });
     return iterations * 12.0 * 2 * 8 / best;
 }
 
 __attribute__((target("avx2"))) double pair_flops_avx2() {
-    double best = 1e30;
     const long iterations = 2000000;
-    for (int r = 0; r < kRuns; ++r) {
+    const double best = best_seconds([&] {
         long n = iterations;
-        const double start = cpu_seconds();
         asm volatile(
             "vxorpd %%ymm0, %%ymm0, %%ymm0\n"
             "1:\n" PAIRS("ymm", "1", "8") PAIRS("ymm", "2", "9") PAIRS("ymm", "3", "10")
@@ -85,17 +89,14 @@ __attribute__((target("avx2"))) double pair_flops_avx2() {
             :
             : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9",
               "xmm10", "xmm11", "xmm12", "xmm13", "xmm14");
-        best = std::min(best, seconds_since(start));
-    }
+    });
     return iterations * 7.0 * 2 * 4 / best;
 }
 
 double pair_flops_sse2() {
-    double best = 1e30;
     const long iterations = 2000000;
-    for (int r = 0; r < kRuns; ++r) {
+    const double best = best_seconds([&] {
         long n = iterations;
-        const double start = cpu_seconds();
         // Seven independent multiply and seven add streams, in the two-operand forms.
         asm volatile(
             "xorpd %%xmm0, %%xmm0\n"
@@ -110,8 +111,7 @@ double pair_flops_sse2() {
             :
             : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9",
               "xmm10", "xmm11", "xmm12", "xmm13", "xmm14");
-        best = std::min(best, seconds_since(start));
-    }
+    });
     return iterations * 7.0 * 2 * 2 / best;
 }
 

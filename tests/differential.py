@@ -14,28 +14,31 @@ from hypothesis import reject
 # Argument specs: what to pass, made once for the module and once for the model.
 
 
-class Arr:
+class Pooled:
+    """The array at this position of one of the pool's lists of pairs."""
+
+    pairs = None  # the name of the list
+
+    def __init__(self, i):
+        self.i = i
+
+    def make(self, pool, side):
+        return getattr(pool, self.pairs)[self.i][side]
+
+    def __repr__(self):
+        return f"{type(self).__name__}({self.i})"
+
+
+class Arr(Pooled):
     """The float array at this position of the pool."""
 
-    def __init__(self, i):
-        self.i = i
-
-    def make(self, pool, side):
-        return pool.float_pairs[self.i][side]
-
-    def __repr__(self):
-        return f"Arr({self.i})"
+    pairs = "float_pairs"
 
 
-class Mask:
-    def __init__(self, i):
-        self.i = i
+class Mask(Pooled):
+    """The mask at this position of the pool."""
 
-    def make(self, pool, side):
-        return pool.mask_pairs[self.i][side]
-
-    def __repr__(self):
-        return f"Mask({self.i})"
+    pairs = "mask_pairs"
 
 
 class Plain:

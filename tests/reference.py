@@ -235,20 +235,21 @@ def same_shape(a, b):
     return a.shape == b.shape
 
 
-def op_add(self, other):
-    if not same_shape(self, other):
-        raise CoreFailure(f"shape mismatch for addition: {show_shape(self.shape)} vs "
-                          f"{show_shape(other.shape)}")
-    out = [first_nan(operator.add, x, y) for x, y in zip(self.data, other.data)]
-    return Result(RefNDArray(out, self.shape))
+def same_shape_elementwise(op, what):
+    """The element-wise op of two arrays of one shape; `what` names it in the mismatch."""
+
+    def method(self, other):
+        if not same_shape(self, other):
+            raise CoreFailure(f"shape mismatch for {what}: {show_shape(self.shape)} vs "
+                              f"{show_shape(other.shape)}")
+        out = [first_nan(op, x, y) for x, y in zip(self.data, other.data)]
+        return Result(RefNDArray(out, self.shape))
+
+    return method
 
 
-def op_mul(self, other):
-    if not same_shape(self, other):
-        raise CoreFailure(f"shape mismatch for multiplication: {show_shape(self.shape)} vs "
-                          f"{show_shape(other.shape)}")
-    out = [first_nan(operator.mul, x, y) for x, y in zip(self.data, other.data)]
-    return Result(RefNDArray(out, self.shape))
+op_add = same_shape_elementwise(operator.add, "addition")
+op_mul = same_shape_elementwise(operator.mul, "multiplication")
 
 
 def op_scale(self, scalar):
@@ -372,22 +373,23 @@ def op_transpose(self):
     return copy_of(self, [self.shape[1], self.shape[0]], [strides[1], strides[0]], 0)
 
 
-def op_slice_row(self, row):
-    two_d(self, "slice_row")
-    if row >= self.shape[0]:
-        raise CoreFailure(f"index out of bounds for dimension 0: index {row}, shape "
-                          f"{self.shape[0]}")
+def slice_line(self, axis, index, name):
+    """Line `index` of a 2-D array along `axis` (a row for 0, a column for 1)."""
+    two_d(self, name)
+    if index >= self.shape[axis]:
+        raise CoreFailure(f"index out of bounds for dimension {axis}: index {index}, shape "
+                          f"{self.shape[axis]}")
     strides = strides_of(self.shape)
-    return copy_of(self, [self.shape[1]], [strides[1]], row * strides[0])
+    across = 1 - axis
+    return copy_of(self, [self.shape[across]], [strides[across]], index * strides[axis])
+
+
+def op_slice_row(self, row):
+    return slice_line(self, 0, row, "slice_row")
 
 
 def op_slice_col(self, col):
-    two_d(self, "slice_col")
-    if col >= self.shape[1]:
-        raise CoreFailure(f"index out of bounds for dimension 1: index {col}, shape "
-                          f"{self.shape[1]}")
-    strides = strides_of(self.shape)
-    return copy_of(self, [self.shape[0]], [strides[0]], col * strides[1])
+    return slice_line(self, 1, col, "slice_col")
 
 
 def check_range(self, axis, start, end):

@@ -91,30 +91,28 @@ def mask_data(shape):
 # arrays) so that it can pick arrays of a fitting shape.
 
 
-class Index:
-    """An object with only an index conversion."""
+class Holding:
+    """An object holding one value, with no conversion of its own."""
 
     def __init__(self, value):
         self.value = value
+
+    def __repr__(self):
+        return f"{type(self).__name__}({self.value!r})"
+
+
+class Index(Holding):
+    """An object with only an index conversion."""
 
     def __index__(self):
         return self.value
 
-    def __repr__(self):
-        return f"Index({self.value})"
 
-
-class Floaty:
+class Floaty(Holding):
     """An object with only a float conversion."""
-
-    def __init__(self, value):
-        self.value = value
 
     def __float__(self):
         return self.value
-
-    def __repr__(self):
-        return f"Floaty({self.value!r})"
 
 
 class NotASequence:
@@ -244,27 +242,28 @@ def sizes_arg(pool, length=None, small=st.integers(0, 5)):
     )
 
 
+def pooled_arg(pool, shapes, spec, elements, shape):
+    """An array of the pool's (`shapes`, taken by `spec`), of `shape` when the pool has one,
+    or something else: a wrong object or a container of `elements`."""
+    fitting = [i for i, s in enumerate(shapes) if s == shape]
+    # Hypothesis favours the first branches: the fitting arrays come first.
+    choices = [st.sampled_from(fitting).map(spec)] * 3 if fitting else []
+    if shapes:
+        choices.append(st.integers(0, len(shapes) - 1).map(spec))
+    choices += [wrong(pool), container(st.lists(elements.map(Plain), max_size=3))]
+    return st.one_of(choices)
+
+
 @cached
 def float_array_arg(pool, shape=None):
     """A float array, of `shape` when the pool has one, or something else."""
-    fitting = [i for i, s in enumerate(pool.floats) if s == shape]
-    # Hypothesis favours the first branches: the fitting arrays come first.
-    choices = [st.sampled_from(fitting).map(Arr)] * 3 if fitting else []
-    if pool.floats:
-        choices.append(st.integers(0, len(pool.floats) - 1).map(Arr))
-    choices += [wrong(pool), container(st.lists(floats.map(Plain), max_size=3))]
-    return st.one_of(choices)
+    return pooled_arg(pool, pool.floats, Arr, floats, shape)
 
 
 @cached
 def mask_arg(pool, shape=None):
-    fitting = [i for i, s in enumerate(pool.masks) if s == shape]
-    # Hypothesis favours the first branches: the fitting arrays come first.
-    choices = [st.sampled_from(fitting).map(Mask)] * 3 if fitting else []
-    if pool.masks:
-        choices.append(st.integers(0, len(pool.masks) - 1).map(Mask))
-    choices += [wrong(pool), container(st.lists(st.booleans().map(Plain), max_size=3))]
-    return st.one_of(choices)
+    """A mask, of `shape` when the pool has one, or something else."""
+    return pooled_arg(pool, pool.masks, Mask, st.booleans(), shape)
 
 
 @cached

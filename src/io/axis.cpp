@@ -1,5 +1,7 @@
 #include "io/axis.hpp"
 
+#include "lib/axis/axis.hpp"
+
 namespace tarnex::io {
 
 Axis to_axis(const char* name, PyObject* obj, std::uint64_t ndim, bool default_last) {
@@ -31,6 +33,13 @@ Axis to_axis(const char* name, PyObject* obj, std::uint64_t ndim, bool default_l
 bool to_keepdims(const char* name, PyObject* obj) {
     if (obj == nullptr) return false;
     return py::argument(name, [&] { return py::to_bool(obj); });
+}
+
+PyObject* whole_result(double value, const Shape& shape, bool keepdims) {
+    if (!keepdims) return py::check(PyFloat_FromDouble(value));
+    Buffer<double> one = Buffer<double>::uninitialized(1);
+    one[0] = value;
+    return wrap(FloatArray::new_(std::move(one), ones_shape(shape)));
 }
 
 }  // namespace tarnex::io

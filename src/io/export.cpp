@@ -67,45 +67,27 @@ PyObject* numpy_of(const NDArray<E>& array) {
     return out.release();
 }
 
-const char* const a_param[] = {"a"};
+enum class Export { list, bytes, numpy };
+constexpr const char* export_names[] = {"to_list", "to_bytes", "to_numpy"};
 
-
-PyObject* to_list(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] {
-        auto [a] = match("to_list", a_param, call);
-        return with_either_array("a", a, [](auto& held) { return list_of(held.array()); });
-    });
-}
-
-PyObject* to_bytes(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] {
-        auto [a] = match("to_bytes", a_param, call);
-        return with_either_array("a", a, [](auto& held) { return bytes_of(held.array()); });
-    });
-}
-
-PyObject* to_numpy(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] {
-        auto [a] = match("to_numpy", a_param, call);
-        return with_either_array("a", a, [](auto& held) { return numpy_of(held.array()); });
+template <Export what>
+PyObject* exported(const py::CallArgs& call) {
+    return of_either_array(name_of(export_names, what), call, [](const auto& array) {
+        if constexpr (what == Export::list) {
+            return list_of(array);
+        } else if constexpr (what == Export::bytes) {
+            return bytes_of(array);
+        } else {
+            return numpy_of(array);
+        }
     });
 }
 
 }  // namespace
 
 void add_export_functions(FunctionList& table) {
-    table.push_back(function<to_list>(
-        "to_list",
-        "to_list(a)\n--\n\nThe elements of a PyNDArray (floats) or a PyBoolArray (bools) as one "
-        "flat list, in row-major order."));
-    table.push_back(function<to_bytes>(
-        "to_bytes",
-        "to_bytes(a)\n--\n\nThe elements as bytes in row-major order: native float64 for a "
-        "PyNDArray, one byte 0 or 1 each for a PyBoolArray."));
-    table.push_back(function<to_numpy>(
-        "to_numpy",
-        "to_numpy(a)\n--\n\nA new numpy array of a's shape (float64 or bool) holding a copy of "
-        "its elements."));
+    for_each_op<Export, std::size(export_names)>(
+        [&]<Export what> { add_function<exported<what>>(table, name_of(export_names, what)); });
 }
 
 }  // namespace tarnex::io

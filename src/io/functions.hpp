@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstddef>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "io/link.hpp"
@@ -29,6 +31,48 @@ PyMethodDef function(const char* name, const char* doc) {
     return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(
                       &py::tuple_entry<body>)),
             METH_VARARGS | METH_KEYWORDS, doc};
+}
+
+// What a function computes from its call; its entry runs it under py::guarded, so that a
+// C++ exception becomes the Python error it stands for.
+using Body = PyObject* (*)(const py::CallArgs& call);
+
+template <Body body>
+PyObject* guarded_entry(PyObject*, const py::CallArgs& call) {
+    return py::guarded([&] { return body(call); });
+}
+
+// The docstring of the function `name`: its text signature, "--", then the description
+// (null for a name it does not know).
+const char* doc_of(const char* name);
+
+// Appends the function `name`, computed by `body`, with its docstring.
+template <Body body>
+void add_function(FunctionList& table, const char* name) {
+    table.push_back(function<&guarded_entry<body>>(name, doc_of(name)));
+}
+
+// Appends the functions `names`, computed by `bodies` in the same order.
+template <Body... bodies>
+void add_functions(FunctionList& table, const char* const (&names)[sizeof...(bodies)]) {
+    std::size_t i = 0;
+    (add_function<bodies>(table, names[i++]), ...);
+}
+
+// A family of functions that differ in one operation is one body template over the
+// operation, its names a table indexed by it: calls add.template operator()<Op(i)>() for
+// each operation i of the n, in order.
+template <class Op, std::size_t n, class Add>
+void for_each_op(Add&& add) {
+    [&]<std::size_t... i>(std::index_sequence<i...>) {
+        (add.template operator()<static_cast<Op>(i)>(), ...);
+    }(std::make_index_sequence<n>());
+}
+
+// The name of operation `op` in its family's table.
+template <std::size_t n, class Op>
+constexpr const char* name_of(const char* const (&names)[n], Op op) {
+    return names[static_cast<std::size_t>(op)];
 }
 
 // Matches the call's arguments to the parameters `names` (positional or by keyword) with
@@ -61,6 +105,19 @@ PyObject* with_either_array(const char* name, PyObject* obj, Body&& body) {
         return Held<double>(obj);
     });
     return body(held);
+}
+
+// The call f(a) of a function of one array of either class: of(a's array).
+template <class Of>
+PyObject* of_either_array(const char* function, const py::CallArgs& call, Of&& of) {
+    static const char* const params[] = {"a"};
+    auto [a] = match(function, params, call);
+    return with_either_array("a", a, [&](const auto& held) { return of(held.array()); });
+}
+
+// `obj` borrowed shared as a PyNDArray; anything else is the TypeError "argument '<name>': ...".
+inline Held<double> held_floats(const char* name, PyObject* obj) {
+    return py::argument(name, [&] { return Held<double>(obj); });
 }
 
 // ValueError "argument '<name>': <message>".

@@ -51,8 +51,9 @@ Source to_source(PyObject* obj) {
 }
 
 template <class E>
-PyObject* array_from_bytes(const char* function, const py::CallArgs& call) {
+PyObject* array_from_bytes(const py::CallArgs& call) {
     static const char* const params[] = {"data", "shape"};
+    constexpr const char* function = std::is_same_v<E, double> ? "from_bytes" : "bools_from_bytes";
     auto [data_arg, shape_arg] = match(function, params, call);
     const Source source = py::argument("data", [&] { return to_source(data_arg); });
     Shape shape = py::argument("shape", [&] { return py::to_size_list(shape_arg); });
@@ -96,25 +97,11 @@ PyObject* array_from_bytes(const char* function, const py::CallArgs& call) {
 }
 
 
-PyObject* from_bytes(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] { return array_from_bytes<double>("from_bytes", call); });
-}
-
-PyObject* bools_from_bytes(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] { return array_from_bytes<Bool>("bools_from_bytes", call); });
-}
-
 }  // namespace
 
 void add_import_functions(FunctionList& table) {
-    table.push_back(function<from_bytes>(
-        "from_bytes",
-        "from_bytes(data, shape)\n--\n\nA new PyNDArray of the given shape from native float64 "
-        "bytes in row-major order (bytes, bytearray, or an object with tobytes())."));
-    table.push_back(function<bools_from_bytes>(
-        "bools_from_bytes",
-        "bools_from_bytes(data, shape)\n--\n\nA new PyBoolArray of the given shape from bytes "
-        "that are each 0 or 1 (bytes, bytearray, or an object with tobytes())."));
+    add_functions<array_from_bytes<double>, array_from_bytes<Bool>>(
+        table, {"from_bytes", "bools_from_bytes"});
 }
 
 }  // namespace tarnex::io

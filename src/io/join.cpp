@@ -130,23 +130,15 @@ PyObject* stacked(const HeldArrays<E>& arrays, PyObject* axis_arg) {
     return wrap(stack(arrays.data(), arrays.size(), axis));
 }
 
-PyObject* concatenate_function(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] {
-        static const char* const params[] = {"arrays", "axis"};
-        auto [arrays_arg, axis_arg] = match("concatenate", params, call, 1);
-        const py::Ref items = array_items("arrays", arrays_arg, "concatenate");
-        return with_arrays("arrays", items.get(),
-                           [&](const auto& held) { return concatenated(held, axis_arg); });
-    });
-}
-
-PyObject* stack_function(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] {
-        static const char* const params[] = {"arrays", "axis"};
-        auto [arrays_arg, axis_arg] = match("stack", params, call, 1);
-        const py::Ref items = array_items("arrays", arrays_arg, "stack");
-        return with_arrays("arrays", items.get(),
-                           [&](const auto& held) { return stacked(held, axis_arg); });
+// concatenate(arrays, axis=0) and stack(arrays, axis=0).
+template <bool stacking>
+PyObject* join_function(const py::CallArgs& call) {
+    constexpr const char* function = stacking ? "stack" : "concatenate";
+    static const char* const params[] = {"arrays", "axis"};
+    auto [arrays_arg, axis_arg] = match(function, params, call, 1);
+    const py::Ref items = array_items("arrays", arrays_arg, function);
+    return with_arrays("arrays", items.get(), [&](const auto& held) {
+        return stacking ? stacked(held, axis_arg) : concatenated(held, axis_arg);
     });
 }
 
@@ -175,35 +167,22 @@ Shape reshape_target(const Shape& from, std::uint64_t count, ShapeArgument targe
     return std::move(target.extents);
 }
 
-PyObject* reshape_function(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] {
-        static const char* const params[] = {"a", "shape"};
-        auto [a_arg, shape_arg] = match("reshape", params, call);
-        return with_either_array("a", a_arg, [&](auto& held) {
-            const auto& array = held.array();
-            Shape shape = reshape_target(array.shape(), array.size(),
-                                         to_shape("shape", shape_arg, true));
-            return wrap(reshaped(array, std::move(shape)));
-        });
+PyObject* reshape_function(const py::CallArgs& call) {
+    static const char* const params[] = {"a", "shape"};
+    auto [a_arg, shape_arg] = match("reshape", params, call);
+    return with_either_array("a", a_arg, [&](auto& held) {
+        const auto& array = held.array();
+        Shape shape = reshape_target(array.shape(), array.size(),
+                                     to_shape("shape", shape_arg, true));
+        return wrap(reshaped(array, std::move(shape)));
     });
 }
 
 }  // namespace
 
 void add_join_functions(FunctionList& table) {
-    table.push_back(function<concatenate_function>(
-        "concatenate",
-        "concatenate(arrays, axis=0)\n--\n\nThe arrays (a sequence of PyNDArrays, or of "
-        "PyBoolArrays) joined along an existing axis into a new array; axis=None joins them "
-        "flattened."));
-    table.push_back(function<stack_function>(
-        "stack",
-        "stack(arrays, axis=0)\n--\n\nThe arrays (all of one shape and one class) stacked along "
-        "a new axis of the result."));
-    table.push_back(function<reshape_function>(
-        "reshape",
-        "reshape(a, shape)\n--\n\nA new array holding a's elements in the given shape (one "
-        "extent may be -1, found from the others)."));
+    add_functions<join_function<false>, join_function<true>, reshape_function>(
+        table, {"concatenate", "stack", "reshape"});
 }
 
 }  // namespace tarnex::io

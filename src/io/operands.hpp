@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "io/functions.hpp"
 #include "lib/broadcast/broadcast.hpp"
@@ -83,18 +84,6 @@ private:
 [[noreturn]] void broadcast_error(const char* name, const Shape& shape, const char* against,
                                   const Shape& against_shape);
 
-// The shape the operands broadcast to; ValueError naming the first operand that does not
-// fit, with its shape and that of the operand it conflicts with.
-template <std::size_t N>
-Shape broadcast_result(const Shape* const (&shapes)[N], const char* const (&names)[N]) {
-    Shape result;
-    if (const auto conflict = broadcast_shapes(shapes, N, result)) {
-        broadcast_error(names[conflict->operand], *shapes[conflict->operand],
-                        names[conflict->against], *shapes[conflict->against]);
-    }
-    return result;
-}
-
 // Where a result goes: out's elements (ValueError naming 'out' unless its shape is exactly
 // the result's), or a new buffer of the result's shape (MemoryError when it cannot be had).
 template <class E>
@@ -117,6 +106,62 @@ private:
     Buffer<E> buffer_;
     E* data_ = nullptr;
 };
+
+// The shape the operands broadcast to; ValueError naming the first operand that does not
+// fit, with its shape and that of the operand it conflicts with. One operand's shape is the
+// result's.
+template <std::size_t N>
+__attribute__((always_inline)) inline Shape broadcast_result(const Shape* const (&shapes)[N],
+                                                         const char* const* names) {
+    if constexpr (N == 1) {
+        return *shapes[0];
+    } else {
+        Shape result;
+        if (const auto conflict = broadcast_shapes(shapes, N, result)) {
+            broadcast_error(names[conflict->operand], *shapes[conflict->operand],
+                            names[conflict->against], *shapes[conflict->against]);
+        }
+        return result;
+    }
+}
+
+// The body every broadcasting function shares, over operands of element types Es... and a
+// result of element type R: matches (operand..., out) as `params` names them, takes each
+// operand in order (`complaints` says how a wrong type of each is reported), borrows out,
+// broadcasts the shapes and has the result computed by kernel(operand views..., result).
+namespace detail {
+
+// Takes operand k, of element type E, into a local of its own, then the operands after it,
+// and returns done(every operand taken, in order).
+template <std::size_t k, class E, class... Rest, class Slots, class Done, class... Taken>
+PyObject* take_operands(const char* const* params, const Complaint* complaints,
+                        const Slots& slots, PyObject* out, Done& done, const Taken&... taken) {
+    const OperandArg<E> operand(params[k], slots[k], out, complaints[k]);
+    if constexpr (sizeof...(Rest) == 0) {
+        return done(taken..., operand);
+    } else {
+        return take_operands<k + 1, Rest...>(params, complaints, slots, out, done, taken...,
+                                             operand);
+    }
+}
+
+}  // namespace detail
+
+template <class R, class... Es, class Kernel>
+PyObject* broadcast_call(const char* function, const char* const (&params)[sizeof...(Es) + 1],
+                         const Complaint (&complaints)[sizeof...(Es)], const py::CallArgs& call,
+                         Kernel&& kernel) {
+    const auto slots = match_with_out(function, params, call);
+    OutArg<R> out(slots[sizeof...(Es)]);
+    auto done = [&](const auto&... operands) {
+        out.borrow();
+        const Shape* shapes[] = {&operands.shape()...};
+        ResultArray<R> result(broadcast_result(shapes, params), out);
+        kernel(operands.view()..., result);
+        return result.finish();
+    };
+    return detail::take_operands<0, Es...>(params, complaints, slots, out.object(), done);
+}
 
 extern template class OutArg<double>;
 extern template class OutArg<Bool>;

@@ -70,38 +70,34 @@ void check_product_shapes(const FloatArray& a, const FloatArray& b, Transposes t
                          ")" + taken);
 }
 
-PyObject* matmul(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] {
-        static const char* const params[] = {"a", "b", "transpose_a", "transpose_b"};
-        auto [a_arg, b_arg, ta_arg, tb_arg] = match("matmul", params, call, 2, 2);
-        Held<double> a = py::argument("a", [&] { return Held<double>(a_arg); });
-        Held<double> b = py::argument("b", [&] { return Held<double>(b_arg); });
-        const Transposes transposes{.a = flag("transpose_a", ta_arg),
-                                    .b = flag("transpose_b", tb_arg)};
-        check_product_shapes(a.array(), b.array(), transposes);
-        return wrap(tarnex::matmul(a.array(), b.array(), transposes));
-    });
+PyObject* matmul(const py::CallArgs& call) {
+    static const char* const params[] = {"a", "b", "transpose_a", "transpose_b"};
+    auto [a_arg, b_arg, ta_arg, tb_arg] = match("matmul", params, call, 2, 2);
+    const Held<double> a = held_floats("a", a_arg);
+    const Held<double> b = held_floats("b", b_arg);
+    const Transposes transposes{.a = flag("transpose_a", ta_arg),
+                                .b = flag("transpose_b", tb_arg)};
+    check_product_shapes(a.array(), b.array(), transposes);
+    return wrap(tarnex::matmul(a.array(), b.array(), transposes));
 }
 
 // ---- one_hot ----
 
-PyObject* one_hot(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] {
-        static const char* const params[] = {"labels", "classes"};
-        auto [labels_arg, classes_arg] = match("one_hot", params, call);
-        Held<double> labels = py::argument("labels", [&] { return Held<double>(labels_arg); });
-        const std::int64_t classes =
-            py::argument("classes", [&] { return to_integer(classes_arg); });
-        if (classes < 0) value_error("classes", "must be >= 0, got " + std::to_string(classes));
-        const auto count = static_cast<std::uint64_t>(classes);
-        if (const auto bad = first_invalid_label(labels.array(), count)) {
-            value_error("labels", "labels" + index_text(labels.array().shape(), *bad) + " = " +
-                                      float_text(labels.array().data()[*bad]) +
-                                      " is not an integer in [0, " + std::to_string(count) +
-                                      ")");
-        }
-        return wrap(tarnex::one_hot(labels.array(), count));
-    });
+PyObject* one_hot(const py::CallArgs& call) {
+    static const char* const params[] = {"labels", "classes"};
+    auto [labels_arg, classes_arg] = match("one_hot", params, call);
+    const Held<double> labels = held_floats("labels", labels_arg);
+    const std::int64_t classes =
+        py::argument("classes", [&] { return to_integer(classes_arg); });
+    if (classes < 0) value_error("classes", "must be >= 0, got " + std::to_string(classes));
+    const auto count = static_cast<std::uint64_t>(classes);
+    if (const auto bad = first_invalid_label(labels.array(), count)) {
+        value_error("labels", "labels" + index_text(labels.array().shape(), *bad) + " = " +
+                                  float_text(labels.array().data()[*bad]) +
+                                  " is not an integer in [0, " + std::to_string(count) +
+                                  ")");
+    }
+    return wrap(tarnex::one_hot(labels.array(), count));
 }
 
 // ---- add_at ----
@@ -174,7 +170,7 @@ RawIndices indices_from_array(const FloatArray& array) {
 
 RawIndices raw_indices(PyObject* obj) {
     if (is_array<double>(obj)) {
-        Held<double> held = py::argument("indices", [&] { return Held<double>(obj); });
+        const Held<double> held = held_floats("indices", obj);
         return indices_from_array(held.array());
     }
     return py::argument("indices", [&] { return indices_from_sequence(obj); });
@@ -219,69 +215,46 @@ FloatArray copy_of(const FloatArray& array) {
 // first (an array of them is released again, so the target itself may serve as indices),
 // then the target is borrowed exclusively. Values that are the target itself are added as
 // they were at the call, from a copy.
-PyObject* add_at(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&]() -> PyObject* {
-        static const char* const params[] = {"target", "axis", "indices", "values"};
-        auto [target_arg, axis_arg, indices_arg, values_arg] = match("add_at", params, call);
-        if (!is_array<double>(target_arg)) {
-            py::argument("target", [&] { py::raise_cannot_convert(target_arg, "PyNDArray"); });
+PyObject* add_at(const py::CallArgs& call) {
+    static const char* const params[] = {"target", "axis", "indices", "values"};
+    auto [target_arg, axis_arg, indices_arg, values_arg] = match("add_at", params, call);
+    if (!is_array<double>(target_arg)) {
+        py::argument("target", [&] { py::raise_cannot_convert(target_arg, "PyNDArray"); });
+    }
+    const std::int64_t axis_value = py::argument("axis", [&] { return to_integer(axis_arg); });
+    const RawIndices raw = raw_indices(indices_arg);
+    if (!is_array<double>(values_arg)) {
+        py::argument("values", [&] { py::raise_cannot_convert(values_arg, "PyNDArray"); });
+    }
+    Target target(target_arg);
+    FloatArray& array = target.array();
+    const std::uint64_t axis = resolved_axis(axis_value, array.ndim());
+    const Shape indices = resolved_indices(raw, axis, array.shape()[axis]);
+    const Shape expected = gathered_shape(array.shape(), axis, indices.size());
+    const auto check_values = [&](const FloatArray& values) {
+        if (values.shape() != expected) {
+            value_error("values", "shape " + format_shape(values.shape()) +
+                                      " does not match shape " + format_shape(expected) +
+                                      " (target's shape with the axis extent replaced by "
+                                      "the number of indices)");
         }
-        const std::int64_t axis_value = py::argument("axis", [&] { return to_integer(axis_arg); });
-        const RawIndices raw = raw_indices(indices_arg);
-        if (!is_array<double>(values_arg)) {
-            py::argument("values", [&] { py::raise_cannot_convert(values_arg, "PyNDArray"); });
-        }
-        Target target(target_arg);
-        FloatArray& array = target.array();
-        const std::uint64_t axis = resolved_axis(axis_value, array.ndim());
-        const Shape indices = resolved_indices(raw, axis, array.shape()[axis]);
-        const Shape expected = gathered_shape(array.shape(), axis, indices.size());
-        const auto check_values = [&](const FloatArray& values) {
-            if (values.shape() != expected) {
-                value_error("values", "shape " + format_shape(values.shape()) +
-                                          " does not match shape " + format_shape(expected) +
-                                          " (target's shape with the axis extent replaced by "
-                                          "the number of indices)");
-            }
-        };
-        if (values_arg == target_arg) {
-            check_values(array);
-            const FloatArray values = copy_of(array);
-            tarnex::add_at(array, axis, indices, values);
-        } else {
-            Held<double> values(values_arg);
-            check_values(values.array());
-            tarnex::add_at(array, axis, indices, values.array());
-        }
-        Py_RETURN_NONE;
-    });
+    };
+    if (values_arg == target_arg) {
+        check_values(array);
+        const FloatArray values = copy_of(array);
+        tarnex::add_at(array, axis, indices, values);
+    } else {
+        Held<double> values(values_arg);
+        check_values(values.array());
+        tarnex::add_at(array, axis, indices, values.array());
+    }
+    Py_RETURN_NONE;
 }
 
 }  // namespace
 
 void add_product_functions(FunctionList& table) {
-    table.push_back(function<matmul>(
-        "matmul",
-        "matmul(a, b, *, transpose_a=False, transpose_b=False)\n--\n\n"
-        "The matrix product op(a) @ op(b) of two 2-D PyNDArrays, where op transposes the "
-        "operand whose flag is true,\nwithout making the transpose: bit for bit "
-        "a.transpose().matmul(b), a.matmul(b.transpose()) and so on.\nElement (i, j) is "
-        "(((+0.0 + op(a)[i,0]*op(b)[0,j]) + op(a)[i,1]*op(b)[1,j]) + ...) in increasing "
-        "p,\nevery product and sum rounded on its own."));
-    table.push_back(function<one_hot>(
-        "one_hot",
-        "one_hot(labels, classes)\n--\n\n"
-        "A PyNDArray of shape labels.shape + [classes]: 1.0 at [..., label], +0.0 elsewhere. "
-        "Every label must be an\ninteger value in [0, classes) (ValueError otherwise)."));
-    table.push_back(function<add_at>(
-        "add_at",
-        "add_at(target, axis, indices, values)\n--\n\n"
-        "Adds values into target in place, the reverse of target.gather(axis, indices): "
-        "values has the shape\ngather would give, and each of its elements is added to the "
-        "element of target at its index with the axis\nindex t replaced by indices[t] "
-        "(negative indices count from the end). A place picked several times\nreceives its "
-        "values in increasing t, ((x + v_first) + v_second) + ..., as numpy's "
-        "np.add.at does.\nEvery check comes before the first write. Returns None."));
+    add_functions<matmul, one_hot, add_at>(table, {"matmul", "one_hot", "add_at"});
 }
 
 }  // namespace tarnex::io

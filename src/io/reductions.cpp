@@ -16,28 +16,6 @@ namespace {
 
 const char* const params[] = {"a", "axis", "keepdims"};
 
-struct Call {
-    PyObject* a;
-    PyObject* axis;
-    PyObject* keepdims;
-};
-
-// a and axis by position or keyword, keepdims by keyword only.
-Call match_reduction(const char* function, const py::CallArgs& call) {
-    auto [a, axis, keepdims] = match(function, params, call, 1, 2);
-    return {.a = a, .axis = axis, .keepdims = keepdims};
-}
-
-PyObject* new_float(double value) { return py::check(PyFloat_FromDouble(value)); }
-
-// `value` as a whole-array result: a float, or an array of a's rank whose extents are 1.
-PyObject* whole_result(double value, const Shape& shape, bool keepdims) {
-    if (!keepdims) return new_float(value);
-    Buffer<double> one = Buffer<double>::uninitialized(1);
-    one[0] = value;
-    return wrap(FloatArray::new_(std::move(one), ones_shape(shape)));
-}
-
 PyObject* position_result(std::uint64_t position, const Shape& shape, bool keepdims) {
     if (!keepdims) return py::check(PyLong_FromUnsignedLongLong(position));
     return whole_result(static_cast<double>(position), shape, keepdims);
@@ -50,128 +28,61 @@ void require_elements(const FloatArray& a, const Axis& axis, const char* message
     if (empty) value_error("a", message);
 }
 
-double mean_of(double sum, std::uint64_t count) { return sum / static_cast<double>(count); }
+// The sum over every element; a PyBoolArray's true elements count 1.
+double total(const FloatArray& a) { return tarnex::sum(a); }
+double total(const BoolArray& a) { return count_true(a); }
 
-PyObject* sum(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] {
-        const Call c = match_reduction("sum", call);
-        return with_either_array("a", c.a, [&](const auto& a) {
-            const Axis axis = to_axis("axis", c.axis, a.array().ndim());
-            const bool keepdims = to_keepdims("keepdims", c.keepdims);
-            if (!axis.all) return wrap(sum_along(a.array(), axis.index, keepdims));
-            if constexpr (std::is_same_v<std::decay_t<decltype(a.array())>, BoolArray>) {
-                return whole_result(count_true(a.array()), a.array().shape(), keepdims);
-            } else {
-                return whole_result(tarnex::sum(a.array()), a.array().shape(), keepdims);
-            }
-        });
+// sum and mean (`average`), of either array class: a mean is the sum divided once by the
+// number of elements summed.
+template <bool average>
+PyObject* sum_or_mean(const py::CallArgs& call) {
+    return along_axis<true>(average ? "mean" : "sum", params, false, call,
+                            [](const auto& a, const Axis& axis, bool keepdims) {
+        if (!axis.all) {
+            return wrap(average ? mean_along(a, axis.index, keepdims)
+                                : sum_along(a, axis.index, keepdims));
+        }
+        const double sum = total(a);
+        return whole_result(average ? sum / static_cast<double>(a.size()) : sum, a.shape(),
+                            keepdims);
     });
 }
 
-PyObject* mean(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] {
-        const Call c = match_reduction("mean", call);
-        return with_either_array("a", c.a, [&](const auto& a) {
-            const Axis axis = to_axis("axis", c.axis, a.array().ndim());
-            const bool keepdims = to_keepdims("keepdims", c.keepdims);
-            if (!axis.all) return wrap(mean_along(a.array(), axis.index, keepdims));
-            double total;
-            if constexpr (std::is_same_v<std::decay_t<decltype(a.array())>, BoolArray>) {
-                total = count_true(a.array());
-            } else {
-                total = tarnex::sum(a.array());
+// max, min, argmax and argmin: reductions without identity, so an empty axis is the
+// ValueError of its message before anything is computed.
+enum class Pick { max, min, argmax, argmin };
+constexpr const char* pick_names[] = {"max", "min", "argmax", "argmin"};
+constexpr const char* empty_messages[] = {
+    "zero-size array to reduction operation maximum which has no identity",
+    "zero-size array to reduction operation minimum which has no identity",
+    "attempt to get argmax of an empty sequence", "attempt to get argmin of an empty sequence"};
+
+template <Pick pick>
+PyObject* picked(const py::CallArgs& call) {
+    constexpr bool largest = pick == Pick::max || pick == Pick::argmax;
+    return along_axis<false>(name_of(pick_names, pick), params, false, call,
+                             [](const FloatArray& a, const Axis& axis, bool keepdims) {
+        require_elements(a, axis, name_of(empty_messages, pick));
+        if constexpr (pick == Pick::argmax || pick == Pick::argmin) {
+            if (axis.all) {
+                return position_result(largest ? argmax_all(a) : argmin_all(a), a.shape(),
+                                       keepdims);
             }
-            return whole_result(mean_of(total, a.array().size()), a.array().shape(), keepdims);
-        });
+            return wrap(largest ? argmax_along(a, axis.index, keepdims)
+                                : argmin_along(a, axis.index, keepdims));
+        } else {
+            if (axis.all) return whole_result(largest ? max_all(a) : min_all(a), a.shape(), keepdims);
+            return wrap(largest ? max_along(a, axis.index, keepdims) : min_along(a, axis.index, keepdims));
+        }
     });
-}
-
-// max and min.
-template <bool largest>
-PyObject* extreme(const char* function, const py::CallArgs& call) {
-    const Call c = match_reduction(function, call);
-    Held<double> a = py::argument("a", [&] { return Held<double>(c.a); });
-    const Axis axis = to_axis("axis", c.axis, a.array().ndim());
-    const bool keepdims = to_keepdims("keepdims", c.keepdims);
-    require_elements(a.array(), axis,
-                     largest ? "zero-size array to reduction operation maximum which has no "
-                               "identity"
-                             : "zero-size array to reduction operation minimum which has no "
-                               "identity");
-    if (axis.all) {
-        const double value = largest ? max_all(a.array()) : min_all(a.array());
-        return whole_result(value, a.array().shape(), keepdims);
-    }
-    return wrap(largest ? max_along(a.array(), axis.index, keepdims)
-                        : min_along(a.array(), axis.index, keepdims));
-}
-
-// argmax and argmin.
-template <bool largest>
-PyObject* position(const char* function, const py::CallArgs& call) {
-    const Call c = match_reduction(function, call);
-    Held<double> a = py::argument("a", [&] { return Held<double>(c.a); });
-    const Axis axis = to_axis("axis", c.axis, a.array().ndim());
-    const bool keepdims = to_keepdims("keepdims", c.keepdims);
-    require_elements(a.array(), axis,
-                     largest ? "attempt to get argmax of an empty sequence"
-                             : "attempt to get argmin of an empty sequence");
-    if (axis.all) {
-        const std::uint64_t at = largest ? argmax_all(a.array()) : argmin_all(a.array());
-        return position_result(at, a.array().shape(), keepdims);
-    }
-    return wrap(largest ? argmax_along(a.array(), axis.index, keepdims)
-                        : argmin_along(a.array(), axis.index, keepdims));
-}
-
-PyObject* max(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] { return extreme<true>("max", call); });
-}
-PyObject* min(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] { return extreme<false>("min", call); });
-}
-PyObject* argmax(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] { return position<true>("argmax", call); });
-}
-PyObject* argmin(PyObject*, const py::CallArgs& call) {
-    return py::guarded([&] { return position<false>("argmin", call); });
 }
 
 }  // namespace
 
 void add_reduction_functions(FunctionList& table) {
-    table.push_back(function<sum>(
-        "sum",
-        "sum(a, axis=None, *, keepdims=False)\n--\n\n"
-        "The sum of a PyNDArray or PyBoolArray (true elements count 1) over all elements "
-        "(a float) or along one axis (a PyNDArray). Each sum is -0.0 plus the elements in "
-        "increasing index, one rounding per addition; an empty sum is -0.0."));
-    table.push_back(function<mean>(
-        "mean",
-        "mean(a, axis=None, *, keepdims=False)\n--\n\n"
-        "sum(a, axis) divided once by the number of elements summed (NaN for none); for a "
-        "PyBoolArray the fraction of true elements."));
-    table.push_back(function<max>(
-        "max",
-        "max(a, axis=None, *, keepdims=False)\n--\n\n"
-        "The largest element of a PyNDArray, over all elements (a float) or along one axis. "
-        "+0.0 counts as larger than -0.0; a NaN anywhere gives the first NaN. ValueError for "
-        "an empty axis."));
-    table.push_back(function<min>(
-        "min",
-        "min(a, axis=None, *, keepdims=False)\n--\n\n"
-        "The smallest element, as max: -0.0 counts as smaller than +0.0; NaN propagates."));
-    table.push_back(function<argmax>(
-        "argmax",
-        "argmax(a, axis=None, *, keepdims=False)\n--\n\n"
-        "The position of the first largest element (the first NaN if there is one): a Python "
-        "int over the flattened array, else a PyNDArray of exact integer values. ValueError "
-        "for an empty axis."));
-    table.push_back(function<argmin>(
-        "argmin",
-        "argmin(a, axis=None, *, keepdims=False)\n--\n\n"
-        "The position of the first smallest element (the first NaN if there is one), as "
-        "argmax."));
+    add_functions<sum_or_mean<false>, sum_or_mean<true>>(table, {"sum", "mean"});
+    for_each_op<Pick, std::size(pick_names)>(
+        [&]<Pick pick> { add_function<picked<pick>>(table, name_of(pick_names, pick)); });
 }
 
 }  // namespace tarnex::io

@@ -34,39 +34,18 @@ std::string repr_of(const NDArray<E>& array) {
 }
 
 template <bool repr>
-PyObject* text_function(const char* function, const py::CallArgs& call) {
-    return py::guarded([&] {
-        static const char* const params[] = {"a"};
-        auto [a] = match(function, params, call);
-        return with_either_array("a", a, [](auto& held) {
-            const std::string text = repr ? repr_of(held.array()) : str_of(held.array());
-            return py::check(PyUnicode_FromStringAndSize(text.data(),
-                                                         static_cast<Py_ssize_t>(text.size())));
-        });
+PyObject* text_function(const py::CallArgs& call) {
+    return of_either_array(repr ? "array_repr" : "array_str", call, [](const auto& array) {
+        const std::string text = repr ? repr_of(array) : str_of(array);
+        return py::check(
+            PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
     });
-}
-
-PyObject* array_str(PyObject*, const py::CallArgs& call) {
-    return text_function<false>("array_str", call);
-}
-
-PyObject* array_repr(PyObject*, const py::CallArgs& call) {
-    return text_function<true>("array_repr", call);
 }
 
 }  // namespace
 
 void add_text_functions(FunctionList& table) {
-    table.push_back(function<array_str>(
-        "array_str",
-        "array_str(a)\n--\n\nThe elements of a PyNDArray or PyBoolArray as text: nested brackets, "
-        "elements separated by spaces, each float as its shortest repr (nan, inf), rows on "
-        "lines of their own; more than 1000 elements show 3 at each end of every long axis."));
-    table.push_back(function<array_repr>(
-        "array_repr",
-        "array_repr(a)\n--\n\nThe array as text naming its class and shape, e.g. "
-        "\"PyNDArray([[1.0, 2.0],\\n           [3.0, 4.0]], shape=[2, 2])\": elements as in "
-        "array_str, separated by commas."));
+    add_functions<text_function<false>, text_function<true>>(table, {"array_str", "array_repr"});
 }
 
 }  // namespace tarnex::io

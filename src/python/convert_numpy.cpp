@@ -1,6 +1,7 @@
 // numpy input read in place: whether an object is exactly a numpy.ndarray, where a
 // C-contiguous one keeps its elements, and the copy of a 1-D one.
 #include <cstring>
+#include <type_traits>
 
 #include "python/convert.hpp"
 
@@ -90,26 +91,26 @@ bool numpy_memory(PyObject* obj, const char* typestr, NumpyMemory* out) {
 }
 
 // The array is held by the caller's argument, and nothing runs between reading its address
-// and copying: the elements are exactly those iteration would yield.
-std::optional<Buffer<double>> numpy_floats(PyObject* obj) {
-    const std::optional<NumpyMemory> memory = numpy_vector(obj, "<f8");
+// and copying: the elements are exactly those iteration would yield. Floats are copied as
+// they are; a bool byte other than 0 is a numpy True, so it becomes 1.
+template <class E>
+std::optional<Buffer<E>> numpy_elements(PyObject* obj) {
+    constexpr bool floats = std::is_same_v<E, double>;
+    const std::optional<NumpyMemory> memory = numpy_vector(obj, floats ? "<f8" : "|b1");
     if (!memory) return std::nullopt;
     const std::uint64_t n = memory->shape[0];
-    Buffer<double> out = Buffer<double>::uninitialized(n);
-    if (n != 0) std::memcpy(out.data(), memory->data, n * sizeof(double));
+    Buffer<E> out = Buffer<E>::uninitialized(n);
+    if constexpr (floats) {
+        if (n != 0) std::memcpy(out.data(), memory->data, n * sizeof(double));
+    } else {
+        const auto* bytes = static_cast<const Bool*>(memory->data);
+        Bool* to = out.data();  // a plain pointer, so that the loop vectorises
+        for (std::uint64_t i = 0; i < n; ++i) to[i] = bytes[i] != 0;
+    }
     return out;
 }
 
-// As for floats; a byte other than 0 is a numpy True, so it becomes 1.
-std::optional<Buffer<Bool>> numpy_bools(PyObject* obj) {
-    const std::optional<NumpyMemory> memory = numpy_vector(obj, "|b1");
-    if (!memory) return std::nullopt;
-    const std::uint64_t n = memory->shape[0];
-    Buffer<Bool> out = Buffer<Bool>::uninitialized(n);
-    const auto* bytes = static_cast<const Bool*>(memory->data);
-    Bool* to = out.data();  // a plain pointer, so that the loop vectorises
-    for (std::uint64_t i = 0; i < n; ++i) to[i] = bytes[i] != 0;
-    return out;
-}
+std::optional<Buffer<double>> numpy_floats(PyObject* obj) { return numpy_elements<double>(obj); }
+std::optional<Buffer<Bool>> numpy_bools(PyObject* obj) { return numpy_elements<Bool>(obj); }
 
 }  // namespace tarnex::py

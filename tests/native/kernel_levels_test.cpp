@@ -20,24 +20,15 @@ namespace {
 using tarnex::Bool;
 using tarnex::cpu::Isa;
 
-double from_bits(std::uint64_t u) {
-    double d;
-    std::memcpy(&d, &u, sizeof d);
-    return d;
-}
+using levels::from_bits;
 
 std::vector<double> values(std::uint64_t n, std::uint64_t seed) {
     const double specials[] = {from_bits(0x7FF8000000001234), from_bits(0xFFF0000000000042),
                                std::numeric_limits<double>::infinity(),
                                -std::numeric_limits<double>::infinity(), -0.0, 0.0, 5e-324};
     std::mt19937_64 rng(seed);
-    std::uniform_real_distribution<double> uniform(-10.0, 10.0);
-    std::vector<double> out(n);
-    for (double& x : out) {
-        const std::uint64_t pick = rng() % 12;
-        x = pick < std::size(specials) ? specials[pick] : uniform(rng);
-    }
-    return out;
+    const std::uniform_real_distribution<double> uniform(-10.0, 10.0);
+    return levels::mixed_values(rng, n, specials, uniform, 12);
 }
 
 // Mask bytes: mostly 0 and 1, some other non-zero bytes (which also mean true).

@@ -1,8 +1,13 @@
-// Which instruction-set levels the kernel tests can run here. A level the CPU lacks is
-// reported once, so a run on a smaller CPU says what it did not check.
+// What the kernel tests share: which instruction-set levels they can run here (a level the
+// CPU lacks is reported once, so a run on a smaller CPU says what it did not check), and
+// their inputs of random values mixed with special ones.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
 
 #include "lib/cpu/isa.hpp"
 
@@ -17,6 +22,27 @@ inline bool runs(tarnex::cpu::Isa level) {
                     tarnex::cpu::isa_name(level));
     }
     return ok;
+}
+
+inline double from_bits(std::uint64_t u) {
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
+}
+
+// `count` values from `rng`: for each, one draw modulo `choices` picks one of the specials
+// (a pick below their count), else the value is a draw of `uniform`.
+template <std::size_t S>
+std::vector<double> mixed_values(std::mt19937_64& rng, std::uint64_t count,
+                                 const double (&specials)[S],
+                                 std::uniform_real_distribution<double> uniform,
+                                 std::uint64_t choices) {
+    std::vector<double> out(count);
+    for (double& x : out) {
+        const std::uint64_t pick = rng() % choices;
+        x = pick < S ? specials[pick] : uniform(rng);
+    }
+    return out;
 }
 
 }  // namespace levels

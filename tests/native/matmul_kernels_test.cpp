@@ -40,11 +40,7 @@ std::vector<double> reference(const std::vector<double>& a, const std::vector<do
     return c;
 }
 
-double from_bits(std::uint64_t u) {
-    double d;
-    std::memcpy(&d, &u, sizeof d);
-    return d;
-}
+using levels::from_bits;
 
 std::vector<double> random_values(std::mt19937_64& rng, std::uint64_t count) {
     const double specials[] = {
@@ -52,13 +48,8 @@ std::vector<double> random_values(std::mt19937_64& rng, std::uint64_t count) {
         std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
         -0.0, 5e-324, 1e308, -1e308,
     };
-    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-    std::vector<double> out(count);
-    for (double& x : out) {
-        const std::uint64_t pick = rng() % 16;
-        x = pick < std::size(specials) ? specials[pick] : uniform(rng);
-    }
-    return out;
+    const std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    return levels::mixed_values(rng, count, specials, uniform, 16);
 }
 
 struct Named {

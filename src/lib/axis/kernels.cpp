@@ -4,10 +4,6 @@
 
 namespace tarnex {
 
-const AxisKernels& axis_kernels() noexcept {
-    static const AxisKernels& table =
-        cpu::by_level(baseline::axis_kernels, avx2::axis_kernels, avx512::axis_kernels);
-    return table;
-}
+TARNEX_KERNEL_TABLE(AxisKernels, axis_kernels)
 
 }  // namespace tarnex

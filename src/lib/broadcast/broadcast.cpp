@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "lib/broadcast/walk.hpp"
 #include "lib/exp/exp.hpp"
@@ -22,6 +23,23 @@ constexpr Comparison swapped(Comparison op) noexcept {
     return op;
 }
 
+// Walks `result` row by row, pooled, with the row kernel among `variants` for the operands
+// the walk steps through one by one: kernel(each operand's row..., out's row, length).
+template <class Row, std::size_t V, class... Es>
+__attribute__((always_inline)) inline void walk_rows(const Row (&variants)[V], const Shape& result, double* out,
+               Operand<Es>... operands) {
+    constexpr std::size_t n = sizeof...(Es);
+    const Shape* shapes[n] = {operands.shape...};
+    const Walk<n> w = plan_walk(result, shapes);
+    const Row kernel = variants[w.unit];
+    auto row = [&](const std::uint64_t* at, std::uint64_t pos, std::uint64_t len) {
+        [&]<std::size_t... k>(std::index_sequence<k...>) {
+            kernel(operands.data + at[k]..., out + pos, len);
+        }(std::make_index_sequence<n>());
+    };
+    walk_pooled(w, out, row);
+}
+
 template <class Loop>
 void map_pieces(std::uint64_t n, const double* out, Loop&& loop) {
     auto piece = [&](std::uint64_t b, std::uint64_t e) { loop(b, e - b); };
@@ -32,35 +50,17 @@ void map_pieces(std::uint64_t n, const double* out, Loop&& loop) {
 
 void broadcast_binary(BinaryOp op, Operand<double> a, Operand<double> b, const Shape& result,
                       double* out) {
-    const Shape* shapes[2] = {a.shape, b.shape};
-    const Walk<2> w = plan_walk(result, shapes);
-    const BinaryRow kernel = broadcast_kernels().binary[static_cast<int>(op)][w.unit];
-    auto row = [&](const std::uint64_t* at, std::uint64_t pos, std::uint64_t len) {
-        kernel(a.data + at[0], b.data + at[1], out + pos, len);
-    };
-    walk_pooled(w, out, row);
+    walk_rows(broadcast_kernels().binary[static_cast<int>(op)], result, out, a, b);
 }
 
 void broadcast_clip(Operand<double> a, Operand<double> lo, Operand<double> hi,
                     const Shape& result, double* out) {
-    const Shape* shapes[3] = {a.shape, lo.shape, hi.shape};
-    const Walk<3> w = plan_walk(result, shapes);
-    const ClipRow kernel = broadcast_kernels().clip[w.unit];
-    auto row = [&](const std::uint64_t* at, std::uint64_t pos, std::uint64_t len) {
-        kernel(a.data + at[0], lo.data + at[1], hi.data + at[2], out + pos, len);
-    };
-    walk_pooled(w, out, row);
+    walk_rows(broadcast_kernels().clip, result, out, a, lo, hi);
 }
 
 void broadcast_where(Operand<Bool> condition, Operand<double> a, Operand<double> b,
                      const Shape& result, double* out) {
-    const Shape* shapes[3] = {condition.shape, a.shape, b.shape};
-    const Walk<3> w = plan_walk(result, shapes);
-    const WhereRow kernel = broadcast_kernels().where[w.unit];
-    auto row = [&](const std::uint64_t* at, std::uint64_t pos, std::uint64_t len) {
-        kernel(condition.data + at[0], a.data + at[1], b.data + at[2], out + pos, len);
-    };
-    walk_pooled(w, out, row);
+    walk_rows(broadcast_kernels().where, result, out, condition, a, b);
 }
 
 // The compare family's loops: a row of both operands is its array kernel, a repeated b its

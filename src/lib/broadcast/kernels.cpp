@@ -4,10 +4,6 @@
 
 namespace tarnex {
 
-const BroadcastKernels& broadcast_kernels() noexcept {
-    static const BroadcastKernels& table = cpu::by_level(
-        baseline::broadcast_kernels, avx2::broadcast_kernels, avx512::broadcast_kernels);
-    return table;
-}
+TARNEX_KERNEL_TABLE(BroadcastKernels, broadcast_kernels)
 
 }  // namespace tarnex

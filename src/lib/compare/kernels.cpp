@@ -4,10 +4,6 @@
 
 namespace tarnex {
 
-const CompareKernels& compare_kernels() noexcept {
-    static const CompareKernels& table =
-        cpu::by_level(baseline::compare_kernels, avx2::compare_kernels, avx512::compare_kernels);
-    return table;
-}
+TARNEX_KERNEL_TABLE(CompareKernels, compare_kernels)
 
 }  // namespace tarnex

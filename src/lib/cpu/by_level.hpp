@@ -18,3 +18,13 @@ const T& by_level(const T& baseline, const T& avx2, const T& avx512) noexcept {
 }
 
 }  // namespace tarnex::cpu
+
+// Defines `const Table& name() noexcept` in the enclosing namespace: the active level's table
+// among baseline::name, avx2::name and avx512::name, chosen on the first call. Each family's
+// kernels.cpp is this one line over the tables its per-level files define.
+#define TARNEX_KERNEL_TABLE(Table, name)                                                       \
+    const Table& name() noexcept {                                                             \
+        static const Table& table = ::tarnex::cpu::by_level(baseline::name, avx2::name,        \
+                                                            avx512::name);                     \
+        return table;                                                                          \
+    }

@@ -4,10 +4,6 @@
 
 namespace tarnex {
 
-const ElementwiseKernels& elementwise_kernels() noexcept {
-    static const ElementwiseKernels& table = cpu::by_level(
-        baseline::elementwise_kernels, avx2::elementwise_kernels, avx512::elementwise_kernels);
-    return table;
-}
+TARNEX_KERNEL_TABLE(ElementwiseKernels, elementwise_kernels)
 
 }  // namespace tarnex

@@ -4,10 +4,6 @@
 
 namespace tarnex {
 
-const ExpKernels& exp_kernels() noexcept {
-    static const ExpKernels& table =
-        cpu::by_level(baseline::exp_kernels, avx2::exp_kernels, avx512::exp_kernels);
-    return table;
-}
+TARNEX_KERNEL_TABLE(ExpKernels, exp_kernels)
 
 }  // namespace tarnex

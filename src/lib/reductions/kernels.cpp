@@ -4,10 +4,6 @@
 
 namespace tarnex {
 
-const ReductionKernels& reduction_kernels() noexcept {
-    static const ReductionKernels& table = cpu::by_level(
-        baseline::reduction_kernels, avx2::reduction_kernels, avx512::reduction_kernels);
-    return table;
-}
+TARNEX_KERNEL_TABLE(ReductionKernels, reduction_kernels)
 
 }  // namespace tarnex

@@ -4,10 +4,6 @@
 
 namespace tarnex {
 
-const ScatterKernels& scatter_kernels() noexcept {
-    static const ScatterKernels& table =
-        cpu::by_level(baseline::scatter_kernels, avx2::scatter_kernels, avx512::scatter_kernels);
-    return table;
-}
+TARNEX_KERNEL_TABLE(ScatterKernels, scatter_kernels)
 
 }  // namespace tarnex

@@ -4,10 +4,6 @@
 
 namespace tarnex {
 
-const MaskKernels& mask_kernels() noexcept {
-    static const MaskKernels& table =
-        cpu::by_level(baseline::mask_kernels, avx2::mask_kernels, avx512::mask_kernels);
-    return table;
-}
+TARNEX_KERNEL_TABLE(MaskKernels, mask_kernels)
 
 }  // namespace tarnex

@@ -33,27 +33,19 @@ struct Lanes {
         _mm256_maskstore_pd(p, first_lanes(n), v);
     }
 
-    // a op b with a as the first source (AT&T order: second source, first source, result).
-    TARNEX_LANES_AVX2 Vec add(Vec a, Vec b) {
-        Vec r;
-        asm("vaddpd %2, %1, %0" : "=x"(r) : "x"(a), "x"(b));
-        return r;
+    // a op b with a as the first source (AT&T order: second source, first source, result),
+    // `insn` on vectors or on one double.
+#define TARNEX_AVX2_FIXED_ORDER(T, name, insn)                                                     \
+    TARNEX_LANES_AVX2 T name(T a, T b) {                                                           \
+        T r;                                                                                       \
+        asm(insn " %2, %1, %0" : "=x"(r) : "x"(a), "x"(b));                                        \
+        return r;                                                                                  \
     }
-    TARNEX_LANES_AVX2 Vec mul(Vec a, Vec b) {
-        Vec r;
-        asm("vmulpd %2, %1, %0" : "=x"(r) : "x"(a), "x"(b));
-        return r;
-    }
-    TARNEX_LANES_AVX2 double add1(double a, double b) {
-        double r;
-        asm("vaddsd %2, %1, %0" : "=x"(r) : "x"(a), "x"(b));
-        return r;
-    }
-    TARNEX_LANES_AVX2 double mul1(double a, double b) {
-        double r;
-        asm("vmulsd %2, %1, %0" : "=x"(r) : "x"(a), "x"(b));
-        return r;
-    }
+    TARNEX_AVX2_FIXED_ORDER(Vec, add, "vaddpd")
+    TARNEX_AVX2_FIXED_ORDER(Vec, mul, "vmulpd")
+    TARNEX_AVX2_FIXED_ORDER(double, add1, "vaddsd")
+    TARNEX_AVX2_FIXED_ORDER(double, mul1, "vmulsd")
+#undef TARNEX_AVX2_FIXED_ORDER
     TARNEX_LANES_AVX2 Vec sub(Vec a, Vec b) { return _mm256_sub_pd(a, b); }
     TARNEX_LANES_AVX2 Vec div(Vec a, Vec b) { return _mm256_div_pd(a, b); }
     TARNEX_LANES_AVX2 Vec sqrt(Vec a) { return _mm256_sqrt_pd(a); }

@@ -38,31 +38,23 @@ struct Lanes {
         _mm512_mask_storeu_pd(p, first_lanes(n), v);
     }
 
-    // a op b with a as the first source (AT&T order: second source, first source, result).
-    TARNEX_LANES_AVX512 Vec add(Vec a, Vec b) {
-        Vec r;
-        asm("vaddpd %2, %1, %0" : "=v"(r) : "v"(a), "v"(b));
-        return r;
+    // a op b with a as the first source (AT&T order: second source, first source, result),
+    // `insn` on vectors or on one double.
+#define TARNEX_AVX512_FIXED_ORDER(T, name, insn)                                                   \
+    TARNEX_LANES_AVX512 T name(T a, T b) {                                                         \
+        T r;                                                                                       \
+        asm(insn " %2, %1, %0" : "=v"(r) : "v"(a), "v"(b));                                        \
+        return r;                                                                                  \
     }
-    TARNEX_LANES_AVX512 Vec mul(Vec a, Vec b) {
-        Vec r;
-        asm("vmulpd %2, %1, %0" : "=v"(r) : "v"(a), "v"(b));
-        return r;
-    }
+    TARNEX_AVX512_FIXED_ORDER(Vec, add, "vaddpd")
+    TARNEX_AVX512_FIXED_ORDER(Vec, mul, "vmulpd")
+    TARNEX_AVX512_FIXED_ORDER(double, add1, "vaddsd")
+    TARNEX_AVX512_FIXED_ORDER(double, mul1, "vmulsd")
+#undef TARNEX_AVX512_FIXED_ORDER
     // b * (*a in every lane), b as the first source; the broadcast operand must be the second.
     TARNEX_LANES_AVX512 Vec mul(Vec b, Splat a) {
         Vec r;
         asm("vmulpd %1%{1to8%}, %2, %0" : "=v"(r) : "m"(*a), "v"(b));
-        return r;
-    }
-    TARNEX_LANES_AVX512 double add1(double a, double b) {
-        double r;
-        asm("vaddsd %2, %1, %0" : "=v"(r) : "v"(a), "v"(b));
-        return r;
-    }
-    TARNEX_LANES_AVX512 double mul1(double a, double b) {
-        double r;
-        asm("vmulsd %2, %1, %0" : "=v"(r) : "v"(a), "v"(b));
         return r;
     }
     TARNEX_LANES_AVX512 Vec sub(Vec a, Vec b) { return _mm512_sub_pd(a, b); }

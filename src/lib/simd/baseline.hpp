@@ -25,23 +25,18 @@ struct Lanes {
     TARNEX_LANES_BASELINE Vec load_prefix(const double* p, std::uint64_t) { return _mm_load_sd(p); }
     TARNEX_LANES_BASELINE void store_prefix(double* p, std::uint64_t, Vec v) { _mm_store_sd(p, v); }
 
-    // The two-operand forms write their first source: a op b into a copy of a.
-    TARNEX_LANES_BASELINE Vec add(Vec a, Vec b) {
-        asm("addpd %1, %0" : "+x"(a) : "x"(b));
-        return a;
+    // The two-operand forms write their first source: a op b into a copy of a, `insn` on
+    // vectors or on one double.
+#define TARNEX_BASELINE_FIXED_ORDER(T, name, insn)                                                 \
+    TARNEX_LANES_BASELINE T name(T a, T b) {                                                       \
+        asm(insn " %1, %0" : "+x"(a) : "x"(b));                                                    \
+        return a;                                                                                  \
     }
-    TARNEX_LANES_BASELINE Vec mul(Vec a, Vec b) {
-        asm("mulpd %1, %0" : "+x"(a) : "x"(b));
-        return a;
-    }
-    TARNEX_LANES_BASELINE double add1(double a, double b) {
-        asm("addsd %1, %0" : "+x"(a) : "x"(b));
-        return a;
-    }
-    TARNEX_LANES_BASELINE double mul1(double a, double b) {
-        asm("mulsd %1, %0" : "+x"(a) : "x"(b));
-        return a;
-    }
+    TARNEX_BASELINE_FIXED_ORDER(Vec, add, "addpd")
+    TARNEX_BASELINE_FIXED_ORDER(Vec, mul, "mulpd")
+    TARNEX_BASELINE_FIXED_ORDER(double, add1, "addsd")
+    TARNEX_BASELINE_FIXED_ORDER(double, mul1, "mulsd")
+#undef TARNEX_BASELINE_FIXED_ORDER
     TARNEX_LANES_BASELINE Vec sub(Vec a, Vec b) { return _mm_sub_pd(a, b); }
     TARNEX_LANES_BASELINE Vec div(Vec a, Vec b) { return _mm_div_pd(a, b); }
     TARNEX_LANES_BASELINE Vec sqrt(Vec a) { return _mm_sqrt_pd(a); }

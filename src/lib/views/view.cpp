@@ -45,20 +45,24 @@ NDArrayView transpose(const FloatArray& array) {
     return NDArrayView(array, {shape[1], shape[0]}, {strides[1], strides[0]}, array.offset());
 }
 
-NDArrayView slice_row(const FloatArray& array, std::uint64_t row) {
-    require_2d(array, "slice_row");
+// Line `index` of a 2-D array along `axis` (a row for 0, a column for 1), as a 1-D view
+// across the other axis.
+NDArrayView slice_line(const FloatArray& array, std::uint64_t axis, std::uint64_t index,
+                       const char* operation) {
+    require_2d(array, operation);
     const Shape& shape = array.shape();
-    if (row >= shape[0]) fail(messages::index_out_of_bounds(0, row, shape[0]));
-    return NDArrayView(array, {shape[1]}, {array.strides()[1]},
-                       row * array.strides()[0] + array.offset());
+    if (index >= shape[axis]) fail(messages::index_out_of_bounds(axis, index, shape[axis]));
+    const std::uint64_t across = 1 - axis;
+    return NDArrayView(array, {shape[across]}, {array.strides()[across]},
+                       index * array.strides()[axis] + array.offset());
+}
+
+NDArrayView slice_row(const FloatArray& array, std::uint64_t row) {
+    return slice_line(array, 0, row, "slice_row");
 }
 
 NDArrayView slice_col(const FloatArray& array, std::uint64_t col) {
-    require_2d(array, "slice_col");
-    const Shape& shape = array.shape();
-    if (col >= shape[1]) fail(messages::index_out_of_bounds(1, col, shape[1]));
-    return NDArrayView(array, {shape[0]}, {array.strides()[0]},
-                       col * array.strides()[1] + array.offset());
+    return slice_line(array, 1, col, "slice_col");
 }
 
 NDArrayView slice_range(const FloatArray& array, std::uint64_t axis, std::uint64_t start,

@@ -31,6 +31,7 @@ private:
     friend NDArrayView transpose(const FloatArray&);
     friend NDArrayView slice_row(const FloatArray&, std::uint64_t);
     friend NDArrayView slice_col(const FloatArray&, std::uint64_t);
+    friend NDArrayView slice_line(const FloatArray&, std::uint64_t, std::uint64_t, const char*);
     friend NDArrayView slice_range(const FloatArray&, std::uint64_t, std::uint64_t,
                                    std::uint64_t);
 

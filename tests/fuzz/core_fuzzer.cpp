@@ -773,6 +773,22 @@ Dims index_list(State& s, u64 bound, unsigned max_len) {
     return out;
 }
 
+// Builds an array from data and shape in the model and in the core; when both agree, the
+// slot holds the new pair.
+template <class Slot, class E>
+void new_into(const char* op, Slot& slot, const std::vector<E>& data, const Dims& shape) {
+    using Core = typename decltype(slot.core)::value_type;
+    std::optional<decltype(slot.model)> mo;
+    std::optional<Core> co;
+    if (agree(op, [&] { mo = model_new(data, shape); },
+              [&] { co.emplace(Core::new_(buffer_of(data), shape_of(shape))); })) {
+        check_record(op, *co, *mo, false);
+        slot.core.reset();
+        slot.core.emplace(std::move(*co));
+        slot.model = std::move(*mo);
+    }
+}
+
 void step(State& s) {
     const unsigned op = s.in.ConsumeIntegralInRange<unsigned>(0, 27);
     Slot& a = s.f[s.in.ConsumeIntegralInRange<int>(0, float_slots - 1)];
@@ -781,16 +797,7 @@ void step(State& s) {
 
     if (op == 0) {  // new_ (float)
         Dims shape = new_shape(s);
-        std::vector<double> data = values(s, data_length(s, shape));
-        std::optional<FloatModel> mo;
-        std::optional<FloatArray> co;
-        if (agree("new_", [&] { mo = model_new(data, shape); },
-                  [&] { co.emplace(FloatArray::new_(buffer_of(data), shape_of(shape))); })) {
-            check_record("new_", *co, *mo, false);
-            a.core.reset();
-            a.core.emplace(std::move(*co));
-            a.model = std::move(*mo);
-        }
+        new_into("new_", a, values(s, data_length(s, shape)), shape);
         return;
     }
     if (op == 1) {  // new_ (boolean), mostly shaped like an existing array
@@ -802,15 +809,7 @@ void step(State& s) {
             x = density == 0 ? 0 : density == 4 ? 1 : (r % 4 < density ? 1 : 0);
             if (density == 3 && r % 61 == 0) x = static_cast<Bool>(r >> 56 | 1);  // other true bytes
         }
-        std::optional<BoolModel> mo;
-        std::optional<BoolArray> co;
-        if (agree("new_ (boolean)", [&] { mo = model_new(data, shape); },
-                  [&] { co.emplace(BoolArray::new_(buffer_of(data), shape_of(shape))); })) {
-            check_record("new_ (boolean)", *co, *mo, false);
-            m.core.reset();
-            m.core.emplace(std::move(*co));
-            m.model = std::move(*mo);
-        }
+        new_into("new_ (boolean)", m, data, shape);
         return;
     }
     if (!a.core) return;

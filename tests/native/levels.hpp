@@ -24,6 +24,20 @@ inline bool runs(tarnex::cpu::Isa level) {
     return ok;
 }
 
+// One kernel of each level this CPU runs, named by its level.
+template <class Kernel>
+struct Named {
+    const char* name;
+    Kernel kernel;
+};
+template <class Kernel>
+std::vector<Named<Kernel>> runnable(Kernel baseline, Kernel avx2, Kernel avx512) {
+    std::vector<Named<Kernel>> out{{"baseline", baseline}};
+    if (runs(tarnex::cpu::Isa::avx2)) out.push_back({"avx2", avx2});
+    if (runs(tarnex::cpu::Isa::avx512)) out.push_back({"avx512", avx512});
+    return out;
+}
+
 inline double from_bits(std::uint64_t u) {
     double d;
     std::memcpy(&d, &u, sizeof d);

@@ -52,48 +52,23 @@ std::vector<double> random_values(std::mt19937_64& rng, std::uint64_t count) {
     return levels::mixed_values(rng, count, specials, uniform, 16);
 }
 
-struct Named {
-    const char* name;
-    TileKernel kernel;
-};
-
-std::vector<Named> runnable_kernels() {
-    std::vector<Named> out{{"baseline", tarnex::baseline::tile_kernel()}};
-    if (levels::runs(tarnex::cpu::Isa::avx2)) out.push_back({"avx2", tarnex::avx2::tile_kernel()});
-    if (levels::runs(tarnex::cpu::Isa::avx512)) {
-        out.push_back({"avx512", tarnex::avx512::tile_kernel()});
-    }
-    return out;
+// The tile kernels' getters: a level's getter runs only where the CPU has that level.
+using TileGetter = TileKernel (*)();
+std::vector<levels::Named<TileGetter>> runnable_kernels() {
+    return levels::runnable<TileGetter>(tarnex::baseline::tile_kernel, tarnex::avx2::tile_kernel,
+                                        tarnex::avx512::tile_kernel);
 }
 
-struct NamedNarrow {
-    const char* name;
-    tarnex::NarrowFn multiply;
-};
-
-std::vector<NamedNarrow> runnable_narrow_kernels() {
-    std::vector<NamedNarrow> out{{"baseline", tarnex::baseline::multiply_narrow}};
-    if (levels::runs(tarnex::cpu::Isa::avx2)) {
-        out.push_back({"avx2", tarnex::avx2::multiply_narrow});
-    }
-    if (levels::runs(tarnex::cpu::Isa::avx512)) {
-        out.push_back({"avx512", tarnex::avx512::multiply_narrow});
-    }
-    return out;
+std::vector<levels::Named<tarnex::NarrowFn>> runnable_narrow_kernels() {
+    return levels::runnable<tarnex::NarrowFn>(tarnex::baseline::multiply_narrow,
+                                              tarnex::avx2::multiply_narrow,
+                                              tarnex::avx512::multiply_narrow);
 }
 
-struct NamedRow {
-    const char* name;
-    tarnex::RowFn multiply;
-};
-
-std::vector<NamedRow> runnable_row_kernels() {
-    std::vector<NamedRow> out{{"baseline", tarnex::baseline::multiply_row}};
-    if (levels::runs(tarnex::cpu::Isa::avx2)) out.push_back({"avx2", tarnex::avx2::multiply_row});
-    if (levels::runs(tarnex::cpu::Isa::avx512)) {
-        out.push_back({"avx512", tarnex::avx512::multiply_row});
-    }
-    return out;
+std::vector<levels::Named<tarnex::RowFn>> runnable_row_kernels() {
+    return levels::runnable<tarnex::RowFn>(tarnex::baseline::multiply_row,
+                                           tarnex::avx2::multiply_row,
+                                           tarnex::avx512::multiply_row);
 }
 
 class EveryKernel : public testing::TestWithParam<std::tuple<int, int, int>> {};
@@ -104,24 +79,24 @@ TEST_P(EveryKernel, SameBitsAsSequentialSums) {
     const std::vector<double> a = random_values(rng, m * k);
     const std::vector<double> b = random_values(rng, k * n);
     const std::vector<double> expected = reference(a, b, m, k, n);
-    for (const Named& named : runnable_kernels()) {
+    for (const auto& named : runnable_kernels()) {
         std::vector<double> c(m * n, 12345.0);
-        tarnex::multiply_blocked(a.data(), b.data(), c.data(), m, k, n, named.kernel);
+        tarnex::multiply_blocked(a.data(), b.data(), c.data(), m, k, n, named.kernel());
         EXPECT_EQ(0, std::memcmp(c.data(), expected.data(), c.size() * sizeof(double)))
             << named.name << " kernel, " << m << "x" << k << " times " << k << "x" << n;
     }
     if (m == 1) {
-        for (const NamedRow& named : runnable_row_kernels()) {
+        for (const auto& named : runnable_row_kernels()) {
             std::vector<double> c(n, 12345.0);
-            named.multiply(a.data(), b.data(), c.data(), k, n);
+            named.kernel(a.data(), b.data(), c.data(), k, n);
             EXPECT_EQ(0, std::memcmp(c.data(), expected.data(), c.size() * sizeof(double)))
                 << named.name << " row kernel, 1x" << k << " times " << k << "x" << n;
         }
     }
     if (static_cast<std::uint64_t>(n) > tarnex::narrow_max_cols) return;
-    for (const NamedNarrow& named : runnable_narrow_kernels()) {
+    for (const auto& named : runnable_narrow_kernels()) {
         std::vector<double> c(m * n, 12345.0);
-        named.multiply(a.data(), b.data(), c.data(), m, k, n);
+        named.kernel(a.data(), b.data(), c.data(), m, k, n);
         EXPECT_EQ(0, std::memcmp(c.data(), expected.data(), c.size() * sizeof(double)))
             << named.name << " narrow kernel, " << m << "x" << k << " times " << k << "x" << n;
     }

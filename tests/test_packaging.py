@@ -126,3 +126,8 @@ def test_fused_instructions():
    2ab54:\tcall   5d190 <fmadd_table_lookup>
 """
     assert check_wheel.fused_instructions(code) == ["vfmadd231pd", "vfnmsub213sd", "vfmaddsubpd"]
+    sections = ("Disassembly of section .text:\n" + code +
+                "Disassembly of section tarnex_exp_fused:\n   5d190:\tvfmadd231pd %ymm2,%ymm1,%ymm0\n")
+    assert check_wheel.fused_instructions(sections, "tarnex_exp_fused") == [
+        "vfmadd231pd", "vfnmsub213sd", "vfmaddsubpd"]
+    assert check_wheel.fused_instructions(sections, ".text") == ["vfmadd231pd"]

@@ -6,6 +6,7 @@
 #include "lib/axis/kernels.hpp"
 #include "lib/elementwise/pooled_map.hpp"
 #include "lib/exp/exp.hpp"
+#include "lib/exp/library_math.hpp"
 #include "lib/record/failure.hpp"
 
 namespace tarnex {
@@ -250,11 +251,11 @@ void family_rows(Family f, const double* x, std::uint64_t first, std::uint64_t e
                 k.rows_op[static_cast<int>(SliceOp::divide)](e, c, n, s, nullptr, e);
                 break;
             case Family::log_softmax:
-                for (std::uint64_t q = 0; q < c; ++q) l[q] = std::log(s[q]);
+                for (std::uint64_t q = 0; q < c; ++q) l[q] = library_log()(s[q]);
                 k.rows_op[static_cast<int>(SliceOp::subtract_twice)](xr, c, n, m, l, e);
                 break;
             case Family::logsumexp:
-                for (std::uint64_t q = 0; q < c; ++q) out[r + q] = m[q] + std::log(s[q]);
+                for (std::uint64_t q = 0; q < c; ++q) out[r + q] = m[q] + library_log()(s[q]);
                 break;
         }
     }
@@ -325,13 +326,13 @@ void family_columns(Family f, const double* x, const AxisSplit& sp, double* out)
                 k.columns_op[static_cast<int>(SliceOp::divide)](e, L, inner, s.data(), nullptr, e);
                 break;
             case Family::log_softmax:
-                for (std::uint64_t j = 0; j < inner; ++j) l[j] = std::log(s[j]);
+                for (std::uint64_t j = 0; j < inner; ++j) l[j] = library_log()(s[j]);
                 k.columns_op[static_cast<int>(SliceOp::subtract_twice)](xo, L, inner, m.data(),
                                                                        l.data(), e);
                 break;
             case Family::logsumexp:
                 for (std::uint64_t j = 0; j < inner; ++j) {
-                    out[o * inner + j] = m[j] + std::log(s[j]);
+                    out[o * inner + j] = m[j] + library_log()(s[j]);
                 }
                 break;
         }

@@ -6,6 +6,7 @@
 
 #include "lib/broadcast/walk.hpp"
 #include "lib/exp/exp.hpp"
+#include "lib/exp/library_math.hpp"
 
 namespace tarnex {
 namespace {
@@ -108,8 +109,8 @@ void map_unary(UnaryFunction f, const double* x, double* out, std::uint64_t n) {
             });
             return;
         case UnaryFunction::log:
-            map_pieces(n, out, [&](std::uint64_t i, std::uint64_t len) {
-                for (std::uint64_t j = i; j < i + len; ++j) out[j] = std::log(x[j]);
+            map_pieces(n, out, [&, log = library_log()](std::uint64_t i, std::uint64_t len) {
+                for (std::uint64_t j = i; j < i + len; ++j) out[j] = log(x[j]);
             });
             return;
         case UnaryFunction::tanh:

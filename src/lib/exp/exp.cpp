@@ -6,14 +6,13 @@
 
 #include "lib/cpu/isa.hpp"
 #include "lib/exp/kernels.hpp"
+#include "lib/exp/library_math.hpp"
 #include "lib/exp/self_check.hpp"
 #include "lib/simd/baseline.hpp"
 
 namespace tarnex {
 
 namespace {
-
-double library_exp(double x) noexcept { return std::exp(x); }
 
 struct Active {
     ExpPath path;
@@ -32,7 +31,7 @@ Active choose() noexcept {
     const cpu::Isa level = cpu::active_isa();
     const bool fused = level == cpu::Isa::avx512 || (level == cpu::Isa::avx2 && cpu::has_fma());
     const ExpPath path =
-        choose_exp_path(library_exp, fused ? &kernels.fused : nullptr, &kernels.separate);
+        choose_exp_path(library_exp(), fused ? &kernels.fused : nullptr, &kernels.separate);
     switch (path) {
         case ExpPath::vector_fused: return {path, &kernels.fused};
         case ExpPath::vector: return {path, &kernels.separate};
@@ -51,14 +50,16 @@ const Active& active() noexcept {
 
 void exp_elements(const double* x, double* out, std::uint64_t n) noexcept {
     if (const ExpVariant* v = active().variant) return v->exp(x, out, n);
-    for (std::uint64_t i = 0; i < n; ++i) out[i] = std::exp(x[i]);
+    const MathFunction exp = library_exp();
+    for (std::uint64_t i = 0; i < n; ++i) out[i] = exp(x[i]);
 }
 
 double exp_elements_sum(const double* x, double* out, std::uint64_t n) noexcept {
     if (const ExpVariant* v = active().variant) return v->exp_sum(x, out, n);
+    const MathFunction exp = library_exp();
     double s = -0.0;
     for (std::uint64_t i = 0; i < n; ++i) {
-        out[i] = std::exp(x[i]);
+        out[i] = exp(x[i]);
         s = baseline::Lanes::add1(s, out[i]);
     }
     return s;
@@ -66,8 +67,9 @@ double exp_elements_sum(const double* x, double* out, std::uint64_t n) noexcept 
 
 void sigmoid_elements(const double* x, double* out, std::uint64_t n) noexcept {
     if (const ExpVariant* v = active().variant) return v->sigmoid(x, out, n);
+    const MathFunction exp = library_exp();
     for (std::uint64_t i = 0; i < n; ++i) {
-        const double t = std::exp(-x[i]);
+        const double t = exp(-x[i]);
         const double u = baseline::Lanes::add1(t, 1.0);
         out[i] = 1.0 / u;
     }

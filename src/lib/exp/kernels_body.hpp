@@ -34,7 +34,7 @@ inline Vec splat_bits(std::uint64_t bits) noexcept {
 
 // a * b + c: rounded once, or the product and the sum each rounded.
 template <bool fused>
-inline Vec madd(Vec a, Vec b, Vec c) noexcept {
+TARNEX_EXP_INLINE Vec madd(Vec a, Vec b, Vec c) noexcept {
     if constexpr (fused) {
         return Lanes::fma(a, b, c);
     } else {
@@ -45,7 +45,7 @@ inline Vec madd(Vec a, Vec b, Vec c) noexcept {
 // What every lane computes: tmp, with exp(x) = s * (1 + tmp) for the scale s whose bits are
 // `scale`, which are only meaningful where the exponent field did not wrap (|x| < 708).
 template <bool fused>
-inline void reduce(Vec x, Vec& tmp, Vec& scale) noexcept {
+TARNEX_EXP_INLINE void reduce(Vec x, Vec& tmp, Vec& scale) noexcept {
     const Vec shifter = Lanes::splat(shift);
     Vec kd = madd<fused>(Lanes::splat(inv_ln2_n), x, shifter);
     const Vec ki = kd;  // k in the low bits
@@ -66,7 +66,7 @@ inline void reduce(Vec x, Vec& tmp, Vec& scale) noexcept {
 
 // exp(x) for lanes that all lie in (-512, 708).
 template <bool fused>
-inline Vec exp_ordinary(Vec x) noexcept {
+TARNEX_EXP_INLINE Vec exp_ordinary(Vec x) noexcept {
     Vec tmp, scale;
     reduce<fused>(x, tmp, scale);
     return madd<fused>(scale, tmp, scale);
@@ -75,7 +75,7 @@ inline Vec exp_ordinary(Vec x) noexcept {
 // The library's special cases in full, for lanes with 708 <= |x| < 1024 (k has the sign of x
 // there); `scale` as reduce() left it.
 template <bool fused>
-inline Vec exp_special(Vec x, Vec tmp, Vec scale) noexcept {
+TARNEX_EXP_INLINE Vec exp_special(Vec x, Vec tmp, Vec scale) noexcept {
     const Vec one = Lanes::splat(1.0);
     // Overflow side: the exponent lowered by 1009, the result raised again.
     const Vec s1 = Lanes::add_bits(scale, splat_bits(0 - (std::uint64_t{1009} << 52)));
@@ -98,7 +98,7 @@ inline Vec exp_special(Vec x, Vec tmp, Vec scale) noexcept {
 
 // exp(x) for any lanes.
 template <bool fused>
-inline Vec exp_any(Vec x) noexcept {
+TARNEX_EXP_INLINE Vec exp_any(Vec x) noexcept {
     Vec tmp, scale;
     reduce<fused>(x, tmp, scale);
     Vec result = madd<fused>(scale, tmp, scale);
@@ -140,15 +140,17 @@ inline bool ordinary(const Vec v[4]) noexcept {
 // then single vectors and a prefix; `consume(i, count)` runs after out[i, i + count) is
 // written, in order.
 template <bool fused, class Prepare, class Finish, class Consume>
-inline void exp_loop(const double* x, double* out, std::uint64_t n, Prepare prepare,
-                     Finish finish, Consume consume) noexcept {
+TARNEX_EXP_INLINE void exp_loop(const double* x, double* out, std::uint64_t n,
+                                Prepare prepare, Finish finish, Consume consume) noexcept {
     constexpr std::uint64_t w = Lanes::width;
     std::uint64_t i = 0;
     for (; i + 4 * w <= n; i += 4 * w) {
         Vec v[4];
         for (int j = 0; j < 4; ++j) v[j] = prepare(Lanes::load(x + i + j * w));
         if (__builtin_expect(ordinary(v), 1)) {
-            for (int j = 0; j < 4; ++j) Lanes::store(out + i + j * w, finish(exp_ordinary<fused>(v[j])));
+            for (int j = 0; j < 4; ++j) {
+                Lanes::store(out + i + j * w, finish(exp_ordinary<fused>(v[j])));
+            }
         } else {
             for (int j = 0; j < 4; ++j) Lanes::store(out + i + j * w, finish(exp_any<fused>(v[j])));
         }
@@ -168,33 +170,36 @@ inline void exp_loop(const double* x, double* out, std::uint64_t n, Prepare prep
 
 // The steps around the exponential, as types so that every loop is compiled with its own.
 struct Same {
-    Vec operator()(Vec v) const noexcept { return v; }
+    TARNEX_EXP_INLINE Vec operator()(Vec v) const noexcept { return v; }
 };
 struct Nothing {
-    void operator()(std::uint64_t, std::uint64_t) const noexcept {}
+    TARNEX_EXP_INLINE void operator()(std::uint64_t, std::uint64_t) const noexcept {}
 };
 
 template <bool fused>
-void exp_elements(const double* x, double* out, std::uint64_t n) noexcept {
+TARNEX_EXP_INLINE void exp_elements(const double* x, double* out, std::uint64_t n) noexcept {
     exp_loop<fused>(x, out, n, Same{}, Same{}, Nothing{});
 }
 
 // The sum's dependent additions read back what was just stored; they are the critical path,
 // and the exponentials of the following vectors run beside them.
 template <bool fused>
-double exp_sum(const double* x, double* out, std::uint64_t n) noexcept {
+TARNEX_EXP_INLINE double exp_sum(const double* x, double* out, std::uint64_t n) noexcept {
     double s = -0.0;
-    exp_loop<fused>(x, out, n, Same{}, Same{}, [&](std::uint64_t i, std::uint64_t count) {
+    const auto consume = [&](std::uint64_t i, std::uint64_t count) TARNEX_EXP_INLINE_LAMBDA {
         for (std::uint64_t k = i; k < i + count; ++k) s = Lanes::add1(s, out[k]);
-    });
+    };
+    exp_loop<fused>(x, out, n, Same{}, Same{}, consume);
     return s;
 }
 
 struct Negated {
-    Vec operator()(Vec v) const noexcept { return Lanes::bit_xor(v, Lanes::splat(-0.0)); }
+    TARNEX_EXP_INLINE Vec operator()(Vec v) const noexcept {
+        return Lanes::bit_xor(v, Lanes::splat(-0.0));
+    }
 };
 struct Logistic {
-    Vec operator()(Vec t) const noexcept {
+    TARNEX_EXP_INLINE Vec operator()(Vec t) const noexcept {
         const Vec one = Lanes::splat(1.0);
         return Lanes::div(one, Lanes::add(t, one));
     }
@@ -202,22 +207,27 @@ struct Logistic {
 
 // exp(-x) with -x by its sign bit, then u = t + 1.0 and 1.0 / u, each rounded.
 template <bool fused>
-void sigmoid(const double* x, double* out, std::uint64_t n) noexcept {
+TARNEX_EXP_INLINE void sigmoid(const double* x, double* out, std::uint64_t n) noexcept {
     exp_loop<fused>(x, out, n, Negated{}, Logistic{}, Nothing{});
 }
 
-template <bool fused>
-constexpr ExpVariant variant() noexcept {
-    return {
-        .exp = exp_elements<fused>,
-        .exp_sum = exp_sum<fused>,
-        .sigmoid = sigmoid<fused>,
-    };
+// The fused loops, each with everything it calls inlined into it, in a section of their own.
+TARNEX_EXP_FUSED_LOOP void exp_elements_fused(const double* x, double* out,
+                                              std::uint64_t n) noexcept {
+    exp_elements<true>(x, out, n);
+}
+TARNEX_EXP_FUSED_LOOP double exp_sum_fused(const double* x, double* out,
+                                           std::uint64_t n) noexcept {
+    return exp_sum<true>(x, out, n);
+}
+TARNEX_EXP_FUSED_LOOP void sigmoid_fused(const double* x, double* out,
+                                         std::uint64_t n) noexcept {
+    sigmoid<true>(x, out, n);
 }
 
 }  // namespace
 
 const ExpKernels exp_kernels = {
-    .separate = variant<false>(),
-    .fused = variant<true>(),
+    .separate = {.exp = exp_elements<false>, .exp_sum = exp_sum<false>, .sigmoid = sigmoid<false>},
+    .fused = {.exp = exp_elements_fused, .exp_sum = exp_sum_fused, .sigmoid = sigmoid_fused},
 };

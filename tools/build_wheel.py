@@ -1,10 +1,11 @@
 """Builds the release wheel of tarnex, one that installs on any x86-64 Linux with glibc 2.17 or
 newer (RHEL/CentOS 7, Debian 8, Ubuntu 14.04 and later):
 
-    python tools/build_wheel.py [--out DIR]
+    python tools/build_wheel.py [--out DIR] [--isa LEVEL]
 
 writes DIR/tarnex-<version>-cp38-abi3-manylinux2014_x86_64.manylinux_2_17_x86_64.whl (DIR
-defaults to dist/) and checks it with tools/check_wheel.py.
+defaults to dist/) and checks it with tools/check_wheel.py. With --isa the kernels are pinned
+to one instruction-set level: a wheel for testing, not for release (see tests/run_levels.sh).
 
 The ordinary `pip install .` compiles with the system's g++ against the system's glibc and
 libstdc++, so its module needs those versions or newer. This build instead compiles with the
@@ -98,15 +99,22 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--out", type=Path, default=ROOT / "dist",
                         help="directory for the wheel (default: dist/)")
+    parser.add_argument("--isa", choices=("avx512", "avx2", "baseline"),
+                        help="pin the kernels to one instruction-set level (a test build, so "
+                             "that the release compiler's code of every level is tested on "
+                             "one machine)")
     args = parser.parse_args()
     for tool in ("nm", "readelf", "objdump", "strip"):
         if shutil.which(tool) is None:
             sys.exit(f"build_wheel: needs {tool} (binutils)")
 
     bindir = tools_bin()
-    cmake_dir = WORK / "cmake"
+    # A pinned build keeps its own directories, so that it leaves the release build's alone.
+    suffix = "" if args.isa is None else f"-{args.isa}"
+    cmake_dir = WORK / f"cmake{suffix}"
     compiler = write_wrapper(zig_binary(bindir / "python"), cmake_dir)
-    raw = WORK / "raw"
+    raw = WORK / f"raw{suffix}"
+    level = [] if args.isa is None else [f"--config-settings=cmake.define.TARNEX_ISA={args.isa}"]
     shutil.rmtree(raw, ignore_errors=True)
     env = pip_env()
     env["PATH"] = f"{bindir}{os.pathsep}{env.get('PATH', '')}"
@@ -117,12 +125,12 @@ def main():
          f"--config-settings=cmake.define.CMAKE_CXX_COMPILER={compiler}",
          "--config-settings=cmake.define.TARNEX_PORTABLE_WHEEL=ON",
          f"--config-settings=cmake.define.TARNEX_BUILTINS_ARCHIVE={builtins_archive()}",
-         f"--config-settings=build-dir={cmake_dir}"], env=env)
+         f"--config-settings=build-dir={cmake_dir}", *level], env=env)
     for name in check_wheel.MODULES:
         check_no_bundled_c_library(cmake_dir / name)
     [built] = raw.glob("*.whl")
 
-    repaired = WORK / "repaired"
+    repaired = WORK / f"repaired{suffix}"
     shutil.rmtree(repaired, ignore_errors=True)
     run([bindir / "auditwheel", "repair", "--plat", PLATFORM, "--only-plat", "-w", repaired,
          built], env=env)

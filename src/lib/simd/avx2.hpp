@@ -34,11 +34,14 @@ struct Lanes {
     }
 
     // a op b with a as the first source (AT&T order: second source, first source, result),
-    // `insn` on vectors or on one double.
+    // `insn` on vectors or on one double. The {vex3} prefix (%{vex3%} in asm text) keeps the
+    // operands where they are written: some assemblers (clang's) otherwise swap the sources
+    // of a commutative instruction when that gives the shorter two-byte encoding, which
+    // changes which NaN the result carries.
 #define TARNEX_AVX2_FIXED_ORDER(T, name, insn)                                                     \
     TARNEX_LANES_AVX2 T name(T a, T b) {                                                           \
         T r;                                                                                       \
-        asm(insn " %2, %1, %0" : "=x"(r) : "x"(a), "x"(b));                                        \
+        asm("%{vex3%} " insn " %2, %1, %0" : "=x"(r) : "x"(a), "x"(b));                            \
         return r;                                                                                  \
     }
     TARNEX_AVX2_FIXED_ORDER(Vec, add, "vaddpd")

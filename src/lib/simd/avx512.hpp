@@ -39,11 +39,14 @@ struct Lanes {
     }
 
     // a op b with a as the first source (AT&T order: second source, first source, result),
-    // `insn` on vectors or on one double.
+    // `insn` on vectors or on one double. The {evex} prefix (%{evex%} in asm text) keeps the
+    // operands where they are written: given the shorter encoding of an instruction on one
+    // double, some assemblers (clang's) may swap the sources of a commutative one, which
+    // changes which NaN the result carries.
 #define TARNEX_AVX512_FIXED_ORDER(T, name, insn)                                                   \
     TARNEX_LANES_AVX512 T name(T a, T b) {                                                         \
         T r;                                                                                       \
-        asm(insn " %2, %1, %0" : "=v"(r) : "v"(a), "v"(b));                                        \
+        asm("%{evex%} " insn " %2, %1, %0" : "=v"(r) : "v"(a), "v"(b));                            \
         return r;                                                                                  \
     }
     TARNEX_AVX512_FIXED_ORDER(Vec, add, "vaddpd")

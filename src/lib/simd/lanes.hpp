@@ -42,7 +42,7 @@
 // first source's NaN, and a compiler may swap the operands of these commutative operations
 // as it likes, differently in a vector body and in its scalar tail. The layers therefore
 // write those four operations as instructions with a fixed operand order, here and nowhere
-// else, so that a kernel's NaN results are the same on every level and for every split of
+// else, in an encoding that leaves the assembler no operands to swap either, so that a kernel's NaN results are the same on every level and for every split of
 // the work. Subtraction, division, maximum and minimum do not commute, so compilers keep
 // their order.
 //

@@ -185,12 +185,21 @@ void row_groups(const double* a, const double* b, double* c, std::uint64_t k,
     for (int g = 0; g < G; ++g) {
         for (int j = 0; j < N; ++j) acc[g][j] = Lanes::zero();
     }
-    for (std::uint64_t p0 = 0; p0 < k; p0 += lanes) {
-        const std::uint64_t steps = k - p0 < lanes ? k - p0 : lanes;
+    // Whole blocks first, in a loop of their own: with the block's size a constant, each
+    // group's turned-around block goes straight into its products.
+    std::uint64_t p0 = 0;
+    for (; p0 + lanes <= k; p0 += lanes) {
 #pragma GCC unroll 8
         for (int g = 0; g < G; ++g) {
             block_steps<N, a_transposed>(acc[g], a_at<a_transposed>(a, lda, g * lanes, 0), b,
-                                         lda, lanes, p0, steps);
+                                         lda, lanes, p0, lanes);
+        }
+    }
+    if (p0 < k) {
+#pragma GCC unroll 8
+        for (int g = 0; g < G; ++g) {
+            block_steps<N, a_transposed>(acc[g], a_at<a_transposed>(a, lda, g * lanes, 0), b,
+                                         lda, lanes, p0, k - p0);
         }
     }
 #pragma GCC unroll 8

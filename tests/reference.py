@@ -542,7 +542,7 @@ def to_float(obj):
 def to_size(obj):
     if isinstance(obj, Reentrant):
         obj.run()
-        return obj.value
+        obj = obj.value
     if not isinstance(obj, int):
         if isinstance(obj, RefArray):
             raise TypeError(f"'{tp_name(obj)}' object cannot be interpreted as an integer")

@@ -71,6 +71,11 @@ std::vector<Level> runnable_levels() {
     return out;
 }
 
+// Whether the level's fused-multiply-add loops can run here.
+bool fused(Isa level) {
+    return level == Isa::avx512 || (level == Isa::avx2 && tarnex::cpu::has_fma());
+}
+
 class EveryLength : public testing::TestWithParam<std::uint64_t> {};
 
 TEST_P(EveryLength, ElementwiseKernels) {
@@ -105,6 +110,11 @@ TEST_P(EveryLength, ElementwiseKernels) {
         out = a;
         k.divide_in_place(out.data(), n, 3.0);
         EXPECT_TRUE(same_bits(out, divided)) << tarnex::cpu::isa_name(level.isa) << " divide";
+        if (fused(level.isa)) {
+            out = a;
+            k.divide_in_place_fused(out.data(), n, 3.0);
+            EXPECT_TRUE(same_bits(out, divided)) << tarnex::cpu::isa_name(level.isa) << " fused divide";
+        }
     }
 }
 
@@ -222,6 +232,41 @@ INSTANTIATE_TEST_SUITE_P(Shapes, EveryMatrix,
                                          std::pair{8ul, 8ul}, std::pair{9ul, 7ul},
                                          std::pair{64ul, 64ul}, std::pair{65ul, 130ul},
                                          std::pair{200ul, 17ul}, std::pair{3ul, 300ul}));
+
+// The fused division against the divider on 2 * 10^7 quotients: divisors of every exponent
+// (those outside the fused range included) with random or short significands (3, 5, 7, ...
+// times a power of two, whose quotients repeat bit patterns), dividends from far below to
+// far above the divisor, and now and then a zero, a subnormal, an infinity or a NaN.
+TEST(FusedDivision, GivesTheDividersQuotients) {
+    std::mt19937_64 rng(17);
+    const double specials[] = {0.0, -0.0, 5e-324, 0x1p-1022, std::numeric_limits<double>::infinity(),
+                               from_bits(0x7FF8000000000001)};
+    constexpr std::uint64_t length = 1000, rounds = 20000;
+    std::vector<double> a(length), want(length), got(length);
+    for (const Level& level : runnable_levels()) {
+        if (!fused(level.isa)) continue;
+        std::uint64_t mismatches = 0;
+        for (std::uint64_t round = 0; round < rounds; ++round) {
+            const std::uint64_t exponent = 1023 + rng() % 1400 - 700;
+            const std::uint64_t significand =
+                round % 3 == 0 ? (rng() % 64) << 46 : rng() & 0x000FFFFFFFFFFFFF;
+            const double s = from_bits(exponent << 52 | significand);
+            for (double& x : a) {
+                const std::uint64_t pick = rng() % 200;
+                const double factor = from_bits((1023 + rng() % 1160 - 950) << 52 |
+                                                (rng() & 0x000FFFFFFFFFFFFF));
+                x = pick < std::size(specials) ? specials[pick] : s * factor;
+            }
+            for (std::uint64_t i = 0; i < length; ++i) want[i] = a[i] / s;
+            got = a;
+            const std::uint64_t n = length - round % 9;
+            level.elementwise->divide_in_place_fused(got.data(), n, s);
+            for (std::uint64_t i = n; i < length; ++i) got[i] = want[i];
+            mismatches += !same_bits(got, want);
+        }
+        EXPECT_EQ(mismatches, 0u) << tarnex::cpu::isa_name(level.isa);
+    }
+}
 
 TEST(ActiveLevel, IsTheDetectedOneCappedByTheBuild) {
     const int detected = static_cast<int>(tarnex::cpu::detected_isa());

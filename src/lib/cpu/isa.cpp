@@ -21,6 +21,11 @@ bool has_fma() noexcept {
     return __builtin_cpu_supports("fma");
 }
 
+bool fused_instructions() noexcept {
+    const Isa level = active_isa();
+    return level == Isa::avx512 || (level == Isa::avx2 && has_fma());
+}
+
 Isa build_cap() noexcept { return static_cast<Isa>(TARNEX_ISA_CAP); }
 
 Isa active_isa() noexcept {

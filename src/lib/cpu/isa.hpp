@@ -32,4 +32,8 @@ const char* isa_name(Isa isa) noexcept;
 // AVX-512 Foundation has its own.
 bool has_fma() noexcept;
 
+// Whether the active level's kernels may use the fused multiply-add as an instruction: on
+// AVX-512, and on AVX2 when the CPU has FMA (the baseline's is a library call).
+bool fused_instructions() noexcept;
+
 }  // namespace tarnex::cpu

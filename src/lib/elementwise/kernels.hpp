@@ -15,10 +15,16 @@ struct ElementwiseKernels {
     void (*relu)(const double* x, double* out, std::uint64_t n) noexcept;
     // x[i] = x[i] / s: true divisions, not multiplications by 1 / s.
     void (*divide_in_place)(double* x, std::uint64_t n, double s) noexcept;
+    // The same quotients, most of them computed with fused multiply-adds instead of the
+    // divider; only where cpu::fused_instructions() holds.
+    void (*divide_in_place_fused)(double* x, std::uint64_t n, double s) noexcept;
 };
 
 // The table for the active level.
 const ElementwiseKernels& elementwise_kernels() noexcept;
+
+// x[i] = x[i] / s correctly rounded, by the faster of the active level's two loops.
+void divide_in_place(double* x, std::uint64_t n, double s) noexcept;
 
 namespace baseline { extern const ElementwiseKernels elementwise_kernels; }
 namespace avx2 { extern const ElementwiseKernels elementwise_kernels; }

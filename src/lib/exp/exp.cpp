@@ -28,8 +28,7 @@ Active choose() noexcept {
     const char* forced = std::getenv("TARNEX_EXP");
     if (forced != nullptr && std::strcmp(forced, "libm") == 0) return {ExpPath::libm, nullptr};
     const ExpKernels& kernels = exp_kernels();
-    const cpu::Isa level = cpu::active_isa();
-    const bool fused = level == cpu::Isa::avx512 || (level == cpu::Isa::avx2 && cpu::has_fma());
+    const bool fused = cpu::fused_instructions();
     const ExpPath path =
         choose_exp_path(library_exp(), fused ? &kernels.fused : nullptr, &kernels.separate);
     switch (path) {

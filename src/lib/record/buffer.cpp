@@ -59,8 +59,17 @@ void* allocate_bytes(std::uint64_t bytes, bool zeroed) {
 #ifdef TARNEX_ALLOCATION_FAULTS
     if (allocation_faults::refuse_next()) throw AllocationFailure(bytes);
 #endif
-    // calloc leaves fresh pages untouched until they are written.
-    void* p = zeroed ? std::calloc(bytes, 1) : std::malloc(bytes);
+    // calloc leaves fresh pages untouched until they are written. Other blocks of a page or
+    // more start on a cache line, so that the kernels' full-width loads and stores never
+    // straddle two lines (on AVX-512 every one would, at malloc's 16-byte alignment).
+    void* p = nullptr;
+    if (zeroed) {
+        p = std::calloc(bytes, 1);
+    } else if (bytes >= 4096) {
+        if (posix_memalign(&p, 64, bytes) != 0) p = nullptr;
+    } else {
+        p = std::malloc(bytes);
+    }
     if (p == nullptr) throw AllocationFailure(bytes);
     advise_huge_pages(p, bytes);
     return p;

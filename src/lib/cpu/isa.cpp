@@ -1,5 +1,9 @@
 #include "lib/cpu/isa.hpp"
 
+#include <cpuid.h>
+
+#include <cstring>
+
 // TARNEX_ISA_CAP is set by the build: 0 baseline, 1 AVX2, 2 AVX-512 (the default).
 #ifndef TARNEX_ISA_CAP
 #define TARNEX_ISA_CAP 2
@@ -19,6 +23,19 @@ Isa detected_isa() noexcept {
 bool has_fma() noexcept {
     __builtin_cpu_init();
     return __builtin_cpu_supports("fma");
+}
+
+bool halves_wide_vectors() noexcept {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (__get_cpuid(0, &eax, &ebx, &ecx, &edx) == 0) return false;
+    char vendor[12];
+    std::memcpy(vendor, &ebx, 4);
+    std::memcpy(vendor + 4, &edx, 4);
+    std::memcpy(vendor + 8, &ecx, 4);
+    if (std::memcmp(vendor, "AuthenticAMD", 12) != 0) return false;
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
+    const unsigned family = ((eax >> 8) & 0xF) + ((eax >> 8 & 0xF) == 0xF ? (eax >> 20) & 0xFF : 0);
+    return family == 0x19;
 }
 
 bool fused_instructions() noexcept {

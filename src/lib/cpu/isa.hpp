@@ -32,6 +32,11 @@ const char* isa_name(Isa isa) noexcept;
 // AVX-512 Foundation has its own.
 bool has_fma() noexcept;
 
+// Whether the CPU executes each 512-bit operation as two 256-bit halves (AMD's family 19h:
+// Zen 4; Zen 3, of the same family, has no 512-bit operations at all). Loops that stream memory through one add or multiply per element move more
+// bytes per cycle there at 256 bits.
+bool halves_wide_vectors() noexcept;
+
 // Whether the active level's kernels may use the fused multiply-add as an instruction: on
 // AVX-512, and on AVX2 when the CPU has FMA (the baseline's is a library call).
 bool fused_instructions() noexcept;

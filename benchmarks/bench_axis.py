@@ -1,5 +1,5 @@
 """Reductions along an axis and the softmax family against numpy. Sums are in-order chains
-run side by side in vector lanes; the softmax family's exponentials are the C library's."""
+run side by side in vector lanes; the softmax family's exponentials have the C library's bits."""
 from __future__ import annotations
 
 import sys

@@ -375,12 +375,11 @@ def index_list(pool, shape, length=None):
     k = len(shape) if length is None else length
     entries = [near(shape[d]) if d < len(shape) else st.integers(0, 3) for d in range(k)]
     good = st.tuples(*entries).flatmap(lambda e: container(st.just([Plain(x) for x in e])))
-    return st.one_of(
-        good, good, good, good,
-        st.integers(0, 5).flatmap(lambda m: index_list(pool, shape, m)) if length is None
-        else st.nothing(),
-        sizes_arg(pool),
-    )
+    # The other lengths are built now, from the pool as it is: the strategy is kept for this
+    # layout, and the pool object may have grown by the time a later test case draws.
+    other_lengths = (st.one_of([index_list(pool, shape, m) for m in range(6)])
+                     if length is None else st.nothing())
+    return st.one_of(good, good, good, good, other_lengths, sizes_arg(pool))
 
 
 @cached

@@ -113,7 +113,8 @@ TEST_P(EveryLength, ElementwiseKernels) {
         if (fused(level.isa)) {
             out = a;
             k.divide_in_place_fused(out.data(), n, 3.0);
-            EXPECT_TRUE(same_bits(out, divided)) << tarnex::cpu::isa_name(level.isa) << " fused divide";
+            EXPECT_TRUE(same_bits(out, divided))
+                << tarnex::cpu::isa_name(level.isa) << " fused divide";
         }
     }
 }
@@ -239,7 +240,8 @@ INSTANTIATE_TEST_SUITE_P(Shapes, EveryMatrix,
 // far above the divisor, and now and then a zero, a subnormal, an infinity or a NaN.
 TEST(FusedDivision, GivesTheDividersQuotients) {
     std::mt19937_64 rng(17);
-    const double specials[] = {0.0, -0.0, 5e-324, 0x1p-1022, std::numeric_limits<double>::infinity(),
+    const double specials[] = {0.0, -0.0, 5e-324, 0x1p-1022,
+                               std::numeric_limits<double>::infinity(),
                                from_bits(0x7FF8000000000001)};
     constexpr std::uint64_t length = 1000, rounds = 20000;
     std::vector<double> a(length), want(length), got(length);

@@ -34,7 +34,9 @@ bool halves_wide_vectors() noexcept {
     std::memcpy(vendor + 8, &ecx, 4);
     if (std::memcmp(vendor, "AuthenticAMD", 12) != 0) return false;
     if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
-    const unsigned family = ((eax >> 8) & 0xF) + ((eax >> 8 & 0xF) == 0xF ? (eax >> 20) & 0xFF : 0);
+    // The family is the base field, plus the extended field when the base one is 0xF.
+    const unsigned base = (eax >> 8) & 0xF;
+    const unsigned family = base == 0xF ? base + ((eax >> 20) & 0xFF) : base;
     return family == 0x19;
 }
 

@@ -33,8 +33,8 @@ const char* isa_name(Isa isa) noexcept;
 bool has_fma() noexcept;
 
 // Whether the CPU executes each 512-bit operation as two 256-bit halves (AMD's family 19h:
-// Zen 4; Zen 3, of the same family, has no 512-bit operations at all). Loops that stream memory through one add or multiply per element move more
-// bytes per cycle there at 256 bits.
+// Zen 4; Zen 3, of the same family, has no 512-bit operations at all). Loops that stream
+// memory through one add or multiply per element move more bytes per cycle there at 256 bits.
 bool halves_wide_vectors() noexcept;
 
 // Whether the active level's kernels may use the fused multiply-add as an instruction: on

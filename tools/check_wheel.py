@@ -95,8 +95,9 @@ def needed_libraries(readelf_dynamic):
 
 
 # The one section allowed to hold fused multiply-adds: the exponential's variant that
-# reproduces the C library's build with them, rounding for rounding.
-FUSED_SECTION = "tarnex_exp_fused"
+# reproduces the C library's build with them, rounding for rounding, and the division whose
+# fused corrections give exactly the divider's quotients.
+FUSED_SECTION = "tarnex_fused"
 
 
 def fused_instructions(disassembly, allowed_section=None):

@@ -28,12 +28,9 @@ struct ExpVariant {
     ExpLoop sigmoid;
 };
 
-// The fused variant's loops are the only code meant to hold fused multiply-adds. They are
-// compiled into a section of their own (every call inside them inlined), so that a check of
-// the built module can tell them from a multiply-add the compiler contracted anywhere else.
-// Every function the loops call is forced inline as well, since not every compiler's
-// flatten reaches through templates and lambdas.
-#define TARNEX_EXP_FUSED_LOOP [[gnu::section("tarnex_exp_fused"), gnu::flatten]]
+// The fused variant's loops are TARNEX_FUSED_LOOPs (lib/simd/lanes.hpp). Every function they
+// call is forced inline as well, since not every compiler's flatten reaches through
+// templates and lambdas.
 #define TARNEX_EXP_INLINE [[gnu::always_inline]] inline
 #define TARNEX_EXP_INLINE_LAMBDA __attribute__((always_inline))
 

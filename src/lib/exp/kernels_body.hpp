@@ -212,15 +212,15 @@ TARNEX_EXP_INLINE void sigmoid(const double* x, double* out, std::uint64_t n) no
 }
 
 // The fused loops, each with everything it calls inlined into it, in a section of their own.
-TARNEX_EXP_FUSED_LOOP void exp_elements_fused(const double* x, double* out,
+TARNEX_FUSED_LOOP void exp_elements_fused(const double* x, double* out,
                                               std::uint64_t n) noexcept {
     exp_elements<true>(x, out, n);
 }
-TARNEX_EXP_FUSED_LOOP double exp_sum_fused(const double* x, double* out,
+TARNEX_FUSED_LOOP double exp_sum_fused(const double* x, double* out,
                                            std::uint64_t n) noexcept {
     return exp_sum<true>(x, out, n);
 }
-TARNEX_EXP_FUSED_LOOP void sigmoid_fused(const double* x, double* out,
+TARNEX_FUSED_LOOP void sigmoid_fused(const double* x, double* out,
                                          std::uint64_t n) noexcept {
     sigmoid<true>(x, out, n);
 }

@@ -63,6 +63,12 @@ enum class Cmp : int { gt, ge, lt, le, eq, ne, unord };
 
 }  // namespace tarnex::simd
 
+// The loops meant to hold fused multiply-adds (the layer's fma) are the only code that may:
+// they are compiled into a section of their own, every call inside them inlined, so that a
+// check of the built module can tell them from a multiply-add the compiler contracted
+// anywhere else.
+#define TARNEX_FUSED_LOOP [[gnu::section("tarnex_fused"), gnu::flatten]]
+
 #define TARNEX_LANES_BASELINE __attribute__((always_inline)) static inline
 #define TARNEX_LANES_AVX2 __attribute__((always_inline, target("avx2"))) static inline
 #define TARNEX_LANES_AVX512 __attribute__((always_inline, target("avx512f"))) static inline

@@ -71,11 +71,6 @@ std::vector<Level> runnable_levels() {
     return out;
 }
 
-// Whether the level's fused-multiply-add loops can run here.
-bool fused(Isa level) {
-    return level == Isa::avx512 || (level == Isa::avx2 && tarnex::cpu::has_fma());
-}
-
 class EveryLength : public testing::TestWithParam<std::uint64_t> {};
 
 TEST_P(EveryLength, ElementwiseKernels) {
@@ -110,7 +105,7 @@ TEST_P(EveryLength, ElementwiseKernels) {
         out = a;
         k.divide_in_place(out.data(), n, 3.0);
         EXPECT_TRUE(same_bits(out, divided)) << tarnex::cpu::isa_name(level.isa) << " divide";
-        if (fused(level.isa)) {
+        if (tarnex::cpu::fused_instructions(level.isa)) {
             out = a;
             k.divide_in_place_fused(out.data(), n, 3.0);
             EXPECT_TRUE(same_bits(out, divided))
@@ -246,7 +241,7 @@ TEST(FusedDivision, GivesTheDividersQuotients) {
     constexpr std::uint64_t length = 1000, rounds = 20000;
     std::vector<double> a(length), want(length), got(length);
     for (const Level& level : runnable_levels()) {
-        if (!fused(level.isa)) continue;
+        if (!tarnex::cpu::fused_instructions(level.isa)) continue;
         std::uint64_t mismatches = 0;
         for (std::uint64_t round = 0; round < rounds; ++round) {
             const std::uint64_t exponent = 1023 + rng() % 1400 - 700;

@@ -40,10 +40,11 @@ bool halves_wide_vectors() noexcept {
     return family == 0x19;
 }
 
-bool fused_instructions() noexcept {
-    const Isa level = active_isa();
+bool fused_instructions(Isa level) noexcept {
     return level == Isa::avx512 || (level == Isa::avx2 && has_fma());
 }
+
+bool fused_instructions() noexcept { return fused_instructions(active_isa()); }
 
 Isa build_cap() noexcept { return static_cast<Isa>(TARNEX_ISA_CAP); }
 

@@ -37,8 +37,10 @@ bool has_fma() noexcept;
 // memory through one add or multiply per element move more bytes per cycle there at 256 bits.
 bool halves_wide_vectors() noexcept;
 
-// Whether the active level's kernels may use the fused multiply-add as an instruction: on
-// AVX-512, and on AVX2 when the CPU has FMA (the baseline's is a library call).
+// Whether a level's kernels may use the fused multiply-add as an instruction on this CPU: on
+// AVX-512, and on AVX2 when the CPU has FMA (the baseline's is a library call). Without an
+// argument, for the active level.
+bool fused_instructions(Isa level) noexcept;
 bool fused_instructions() noexcept;
 
 }  // namespace tarnex::cpu
